@@ -1,0 +1,169 @@
+#include "model/scheduler.h"
+
+#include "model/control.h"
+#include "model/virtual_clock.h"
+#include "model/window.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace vqd {
+
+Scheduler::Scheduler(Clock& clock) : clock_(clock) {}
+
+Scheduler::TimerEntry* Scheduler::find(const Control& timer) {
+    for (auto& e : timers_)
+        if (e.timer == &timer) return &e;
+    return nullptr;
+}
+
+void Scheduler::timer_changed(Control& timer) {
+    const bool active = timer.enabled() && timer.interval() > 0;
+    TimerEntry* entry = find(timer);
+    if (!active) {
+        if (entry) timers_.remove_if([&](const TimerEntry& e) { return e.timer == &timer; });
+        return;
+    }
+    const auto now = clock_.now_ms();
+    if (entry && entry->interval == timer.interval()) return;  // already running as asked
+    if (entry) timers_.remove_if([&](const TimerEntry& e) { return e.timer == &timer; });
+    timers_.push_back(TimerEntry{&timer, now, timer.interval(), now + timer.interval(), ++order_, std::nullopt});
+    wake();
+}
+
+void Scheduler::forget(const Control& control) {
+    timers_.remove_if([&](const TimerEntry& e) { return e.timer == &control; });
+    inputs_.remove_if([&](const InputEntry& e) { return e.target == &control; });
+}
+
+void Scheduler::forget(const Window& window) {
+    timers_.remove_if([&](const TimerEntry& e) { return &e.timer->window() == &window; });
+    inputs_.remove_if([&](const InputEntry& e) { return e.window == &window; });
+}
+
+void Scheduler::post_input(Window& window, Control* target, std::function<void()> action) {
+    inputs_.push_back(InputEntry{&window, target, std::move(action), clock_.now_ms(), ++input_seq_});
+    wake();
+}
+
+void Scheduler::collect_due(std::int64_t now) {
+    for (auto& e : timers_) {
+        if (e.next > now) continue;
+        if (!e.held) e.held = e.next;
+        // Skip every grid point that passed: a timer sets a flag, it does not queue.
+        const auto passed = (now - e.origin) / e.interval;
+        e.next = e.origin + (passed + 1) * e.interval;
+    }
+}
+
+void Scheduler::dispatch(Window& owner, Control* control, const std::string& event,
+                         const std::function<void()>& fn) {
+    try {
+        fn();
+    } catch (const std::exception& error) {
+        owner.handler_failed(control, event, error);
+        return;
+    }
+    owner.handler_succeeded(control, event);
+}
+
+bool Scheduler::run_handler(Window& owner, Control* control, const std::string& event,
+                            const std::function<void()>& handler) {
+    if (running_) return false;
+    running_ = true;
+    dispatch(owner, control, event, handler);
+    running_ = false;
+    return true;
+}
+
+bool Scheduler::deliver_one() {
+    collect_due(clock_.now_ms());
+
+    const TimerEntry* best_timer = nullptr;
+    for (const auto& e : timers_) {
+        if (!e.held) continue;
+        if (!best_timer || *e.held < *best_timer->held ||
+            (*e.held == *best_timer->held && e.order < best_timer->order))
+            best_timer = &e;
+    }
+    const InputEntry* first_input = inputs_.empty() ? nullptr : &inputs_.front();
+
+    const bool take_input =
+        first_input && (!best_timer || first_input->arrived <= *best_timer->held);
+    if (take_input) {
+        InputEntry input = std::move(inputs_.front());
+        inputs_.pop_front();
+        const bool wanted = input.window->accepts_input() &&
+                            (input.target == nullptr || input.target->enabled());
+        if (wanted) {
+            running_ = true;
+            dispatch(*input.window, input.target, "input", input.action);
+            running_ = false;
+        }
+        return true;
+    }
+    if (!best_timer) return false;
+
+    Control* timer = best_timer->timer;
+    for (auto& e : timers_)
+        if (e.timer == timer) e.held.reset();
+    if (timer->on_timer) {
+        running_ = true;
+        dispatch(timer->window(), timer, "Timer", timer->on_timer);
+        running_ = false;
+    }
+    return true;
+}
+
+void Scheduler::wait(int ms) {
+    clock_.wait_ms(ms);
+    collect_due(clock_.now_ms());
+}
+
+std::optional<std::int64_t> Scheduler::next_due() const {
+    if (!inputs_.empty()) return clock_.now_ms();
+    std::optional<std::int64_t> best;
+    for (const auto& e : timers_) {
+        const auto t = e.held ? clock_.now_ms() : e.next;
+        if (!best || t < *best) best = t;
+    }
+    return best;
+}
+
+void Scheduler::run_due() {
+    if (running_) return;
+    while (deliver_one()) {
+    }
+}
+
+void Scheduler::advance(std::int64_t ms) {
+    auto* vclock = dynamic_cast<VirtualClock*>(&clock_);
+    if (!vclock) throw std::logic_error("Scheduler::advance needs a virtual clock");
+    if (running_) return;
+    const auto target = clock_.now_ms() + ms;
+    for (;;) {
+        run_due();
+        const auto next = next_due();
+        if (!next || *next > target) break;
+        vclock->set(*next);
+    }
+    vclock->set(target);
+}
+
+std::optional<std::int64_t> Scheduler::timer_due(const Control& timer) const {
+    for (const auto& e : timers_)
+        if (e.timer == &timer) return e.held ? *e.held : e.next;
+    return std::nullopt;
+}
+
+bool Scheduler::tick_pending(const Control& timer) const {
+    for (const auto& e : timers_)
+        if (e.timer == &timer) return e.held.has_value();
+    return false;
+}
+
+void Scheduler::wake() {
+    if (wakeup_) wakeup_();
+}
+
+}  // namespace vqd

@@ -1,0 +1,150 @@
+// The one scheduler of the program: it owns every timer, every input event and
+// every wait, and runs one handler at a time on the calling thread.
+//
+// Semantics (each is tested on the virtual clock):
+//
+// * Timers. An enabled timer with an Interval above 0 ticks once per Interval;
+//   its first tick falls due one Interval after it was enabled (or after its
+//   Interval was changed while enabled, which restarts it). Interval 0 never
+//   ticks. Disabling a timer cancels its pending tick. Enabling a timer that is
+//   already enabled changes nothing.
+//
+// * Waits. A handler may call wait(ms). Time passes, but no other handler runs:
+//   ticks that fall due meanwhile are held and delivered after the running
+//   handler returns, each timer at most once however many Intervals passed (no
+//   burst, as a platform timer sets a flag rather than queuing messages). A held
+//   tick keeps its timer's grid: the next one falls due at the first multiple of
+//   the Interval (counted from the enabling) after the held one is delivered.
+//
+// * Input. Clicks, edits and close requests are posted with post_input(). They
+//   run at once when nothing else runs, otherwise after the running handler, in
+//   the order they arrived. An input whose control is disabled (or whose window
+//   is closed or covered by a modal window) when its turn comes is dropped, as a
+//   platform message queue would drop a click on a disabled button.
+//
+// * Order. Everything held is delivered in the order it fell due or arrived;
+//   ties between timers go to the one enabled first, ties between an input and
+//   a tick go to the input.
+//
+// * Failures. A handler that throws ends at that step; what it changed stays
+//   changed; the scheduler passes the exception to the window that owns the
+//   control (Window::handler_failed) and goes on with the next event.
+//
+// Driving it:
+//   - Tests use VirtualClock (model/virtual_clock.h) and advance(): all that
+//     falls due in the interval runs, in order, on virtual time.
+//   - A front end asks next_due() for the time of the next event, arms a
+//     real timer for it and calls run_due() when it fires; set_wakeup() tells it
+//     when something new was scheduled. Its Clock::wait_ms keeps the window
+//     painting while a handler waits.
+//
+// Traps:
+//   - run_due() and advance() do nothing while a handler runs (busy()). A front
+//     end whose wait runs a nested event loop will see its real timer fire
+//     inside the wait; that call must be (and is) a no-op.
+//   - wait() outside a handler still advances time but there is nothing to hold
+//     back; tests should wait inside handlers only.
+//   - A handler that re-enables its own timer restarts that timer's grid.
+//   - Destroying a control forgets its timer and its pending input; closing a
+//     window therefore ends its timers (its controls die with it).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <list>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vqd {
+
+class Control;
+class Window;
+
+// Time for the scheduler, in milliseconds on a monotonic scale.
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual std::int64_t now_ms() const = 0;
+    // Block the calling handler for ms milliseconds. A real clock keeps the
+    // windows painting meanwhile; the virtual clock just moves time on.
+    virtual void wait_ms(int ms) = 0;
+};
+
+class Scheduler {
+public:
+    explicit Scheduler(Clock& clock);
+    Scheduler(const Scheduler&) = delete;
+    Scheduler& operator=(const Scheduler&) = delete;
+
+    Clock& clock() const { return clock_; }
+    std::int64_t now() const { return clock_.now_ms(); }
+
+    // Called by timer controls whenever their Enabled flag or Interval changes.
+    void timer_changed(Control& timer);
+    // Called when a control dies: its timer and pending input are forgotten.
+    void forget(const Control& control);
+    void forget(const Window& window);
+
+    // Input from a front end or a test. `target` decides whether the input is
+    // still wanted when its turn comes (see Input above); `window` is the
+    // window it belongs to, for input that has no control (a close request).
+    void post_input(Window& window, Control* target, std::function<void()> action);
+
+    // Run a handler now as the one running handler (the start-up load, for
+    // instance). Returns false, running nothing, when another handler runs.
+    bool run_handler(Window& owner, Control* control, const std::string& event,
+                     const std::function<void()>& handler);
+
+    // Inside a handler: let ms milliseconds pass without running any other handler.
+    void wait(int ms);
+
+    bool busy() const { return running_; }
+    std::optional<std::int64_t> next_due() const;
+    // Run everything that is due at the clock's present time, one at a time.
+    void run_due();
+
+    // Front ends: called whenever the next due time may have moved earlier.
+    void set_wakeup(std::function<void()> wakeup) { wakeup_ = std::move(wakeup); }
+
+    // Virtual time only: run everything that falls due up to now + ms.
+    // The clock must be a VirtualClock.
+    void advance(std::int64_t ms);
+
+    // For tests and diagnostics: the time a timer will next tick, if enabled.
+    std::optional<std::int64_t> timer_due(const Control& timer) const;
+    bool tick_pending(const Control& timer) const;
+
+private:
+    struct TimerEntry {
+        Control* timer;
+        std::int64_t origin;   // when the grid started
+        int interval;
+        std::int64_t next;     // next grid point not yet fallen due
+        std::uint64_t order;   // enabling order, for ties
+        std::optional<std::int64_t> held;  // fell due at this time, not yet delivered
+    };
+    struct InputEntry {
+        Window* window;
+        Control* target;
+        std::function<void()> action;
+        std::int64_t arrived;
+        std::uint64_t seq;
+    };
+
+    void collect_due(std::int64_t now);
+    bool deliver_one();
+    void dispatch(Window& owner, Control* control, const std::string& event, const std::function<void()>& fn);
+    void wake();
+    TimerEntry* find(const Control& timer);
+
+    Clock& clock_;
+    std::list<TimerEntry> timers_;
+    std::list<InputEntry> inputs_;
+    std::uint64_t order_ = 0;
+    std::uint64_t input_seq_ = 0;
+    bool running_ = false;
+    std::function<void()> wakeup_;
+};
+
+}  // namespace vqd

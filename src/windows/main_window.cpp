@@ -1,0 +1,474 @@
+#include "windows/main_window.h"
+
+#include "platform/failure.h"
+#include "windows/settings_window.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace vqd {
+
+namespace {
+constexpr int kStartCountdown = 11;  // "00:00:11"
+
+// The five options the main window stores when it closes, in the order it
+// reads and writes them.
+constexpr std::string_view kStoredOptions[] = {"CLI_GBC_BAT_TICKBOX", "CLI_GCC_BAT_TICKBOX", "CLI_STOP_BAT_TICKBOX",
+                                               "AUTOSTART_TICKBOX", "AUTOCLOSE_TIMER_TICKBOX"};
+constexpr std::string_view kHiddenTexts[] = {
+    "RUN_COMMAND_TEXTBOX",
+    "UPDATE_EXTERNAL_FILE_TEXTBOX",
+    "CLI_STOP_BAT_FULL_LOCATION_TEXTBOX",
+    "CLI_GBC_FULL_BAT_LOCATION_TEXTBOX",
+    "CLI_GCC_FULL_BAT_LOCATION_TEXTBOX",
+    "CLI_GBC_FULL_LOG_LOCATION_TEXTBOX",
+    "CLI_GCC_FULL_LOG_LOCATION_TEXTBOX",
+};
+
+std::string two_digit_seconds(int total_seconds) {
+    // The countdown is a time of day; "ss" shows its seconds field. Going below
+    // zero wraps to the previous day, as a time value would.
+    int s = ((total_seconds % 60) + 60) % 60;
+    char buf[3];
+    std::snprintf(buf, sizeof buf, "%02d", s);
+    return buf;
+}
+}  // namespace
+
+std::string operation_name(const Control* control, const std::string& event) {
+    if (!control) return event;
+    if (event == "input") return control->name() + "_Click";
+    return control->name() + "_" + event;
+}
+
+MainWindow::MainWindow(Scheduler& scheduler, Services services)
+    : Window("VQ_CLI_UI_MAIN", scheduler, inventory(), Rect{0, 0, 5190, 10275}),
+      services_(services),
+      settings_(services.store, services.executable) {
+    on_click("START_STOP_BUTTON", [this] { START_STOP_BUTTON_Click(); });
+    on_timer("COUNTDOWN_TIMER", [this] { COUNTDOWN_TIMER_Timer(); });
+    on_timer("GETBLOCKCOUNT_COMMAND_TIMER", [this] { GETBLOCKCOUNT_COMMAND_TIMER_Timer(); });
+    on_timer("GETCONNECTIONCOUNT_COMMAND_TIMER", [this] { GETCONNECTIONCOUNT_COMMAND_TIMER_Timer(); });
+    on_click("GETBLOCKCOUNT_BUTTON", [this] { GETBLOCKCOUNT_BUTTON_Click(); });
+    on_click("GETCONNECTIONCOUNT_BUTTON", [this] { GETCONNECTIONCOUNT_BUTTON_Click(); });
+    on_timer("GET_LOOP_TIMER", [this] { GET_LOOP_TIMER_Timer(); });
+    on_click("CLI_GBC_BAT_TICKBOX", [this] { CLI_GBC_BAT_TICKBOX_Click(); });
+    on_click("CLI_GCC_BAT_TICKBOX", [this] { CLI_GCC_BAT_TICKBOX_Click(); });
+    on_click("CLI_STOP_BAT_TICKBOX", [this] { CLI_STOP_BAT_TICKBOX_Click(); });
+    on_click("AUTOSTART_TICKBOX", [this] { AUTOSTART_TICKBOX_Click(); });
+    on_click("RUN_BAT_TICKBOX", [this] { RUN_BAT_TICKBOX_Click(); });
+    on_click("SETTINGS_BUTTON", [this] { SETTINGS_BUTTON_Click(); });
+    on_click("SHUTDOWN_BUTTON", [this] { SHUTDOWN_BUTTON_Click(); });
+    on_timer("UNLOAD_TIMER", [this] { UNLOAD_TIMER_Timer(); });
+    on_timer("CLI_PROCESS_WATCHER_TIMER", [this] { CLI_PROCESS_WATCHER_TIMER_Timer(); });
+    on_timer("AlwaysOnTopTimer", [this] { AlwaysOnTopTimer_Timer(); });
+}
+
+MainWindow::~MainWindow() = default;
+
+SettingsWindow* MainWindow::settings_window() const {
+    return settings_window_ && !settings_window_->closed() ? settings_window_.get() : nullptr;
+}
+
+void MainWindow::start() {
+    scheduler().run_handler(*this, nullptr, "Form_Load", [this] { load(); });
+}
+
+// --- Start-up ---
+
+void MainWindow::load() {
+    auto& c = *this;
+    // 1. Placement.
+    set_left(settings_.coordinate("MainLeft"));
+    set_top(settings_.coordinate("MainTop"));
+    set_width(settings_.coordinate("MainWidth"));
+    set_height(settings_.coordinate("MainHeight"));
+    // 2. Stored options; each restored tick runs its interlock before the next is read.
+    for (auto key : kStoredOptions) c[key].set_value(settings_.tick(key));
+    // 3. Hidden holders.
+    c["CLI_NAME_TEXTBOX"].set_text(settings_.text("CLI_NAME_TEXTBOX"));
+    c["UPDATE_EXTERNAL_FILE_TICKBOX"].set_value(settings_.tick("UPDATE_EXTERNAL_FILE_TICKBOX"));
+    c["RUN_COMMAND_TICKBOX"].set_value(settings_.tick("RUN_COMMAND_TICKBOX"));
+    for (auto key : kHiddenTexts) c[key].set_text(settings_.text(key));
+    // 4. Always on top.
+    c["AlwaysOnTopTimer_TICKBOX"].set_value(settings_.tick("AlwaysOnTopTimer_TICKBOX"));
+    // 5, 6. Which configuration this is.
+    const std::string exe = services_.executable.name();
+    c["APP_EXE_NAME_LABEL"].set_caption(exe);
+    set_caption("TARNWICK - VQ-DAZ-ER - " + exe);
+    // 7. Countdown value.
+    countdown_seconds_ = kStartCountdown;
+    // 8. Timer intervals.
+    c["AlwaysOnTopTimer"].set_interval(1000);
+    c["COUNTDOWN_TIMER"].set_interval(1000);
+    c["CLI_PROCESS_WATCHER_TIMER"].set_interval(1000);
+    c["CLI_PROCESS_WATCHER_TIMER"].set_enabled(true);
+    c["GETBLOCKCOUNT_COMMAND_TIMER"].set_interval(1000);
+    c["GETCONNECTIONCOUNT_COMMAND_TIMER"].set_interval(1000);
+    c["UNLOAD_TIMER"].set_interval(10000);
+    c["GET_LOOP_TIMER"].set_interval(60000);
+    // 9.
+    c["AlwaysOnTopTimer"].set_enabled(c["AlwaysOnTopTimer_TICKBOX"].value() == 1);
+    // 10. Control state by the stored options.
+    const bool gbc = c["CLI_GBC_BAT_TICKBOX"].value() != 0;
+    const bool gcc = c["CLI_GCC_BAT_TICKBOX"].value() != 0;
+    const bool stop = c["CLI_STOP_BAT_TICKBOX"].value() != 0;
+    if (!gbc && !gcc && !stop) {
+        c["AUTOSTART_TICKBOX"].set_enabled(false);
+        c["AUTOCLOSE_TIMER_TICKBOX"].set_enabled(false);
+        c["AUTOSTART_TICKBOX"].set_value(0);
+        c["AUTOCLOSE_TIMER_TICKBOX"].set_value(0);
+        c["GETBLOCKCOUNT_BUTTON"].set_enabled(false);
+        c["GETCONNECTIONCOUNT_BUTTON"].set_enabled(false);
+        c["START_STOP_BUTTON"].set_caption("START");
+    } else if (c["AUTOSTART_TICKBOX"].value() == 1) {
+        c["AUTOSTART_TICKBOX"].set_enabled(false);
+        c["AUTOCLOSE_TIMER_TICKBOX"].set_enabled(false);
+        c["SETTINGS_BUTTON"].set_enabled(false);
+        c["GETBLOCKCOUNT_BUTTON"].set_enabled(false);
+        c["GETCONNECTIONCOUNT_BUTTON"].set_enabled(false);
+        c["SHUTDOWN_BUTTON"].set_enabled(false);
+        c["COUNTDOWN_TIMER"].set_enabled(true);
+        c["START_STOP_BUTTON"].set_caption("STOP");
+        c["CLI_GBC_BAT_TICKBOX"].set_enabled(false);
+        c["CLI_GCC_BAT_TICKBOX"].set_enabled(false);
+        c["CLI_STOP_BAT_TICKBOX"].set_enabled(false);
+    } else {
+        c["AUTOSTART_TICKBOX"].set_enabled(true);
+        c["AUTOCLOSE_TIMER_TICKBOX"].set_enabled(false);
+        c["SETTINGS_BUTTON"].set_enabled(true);
+        c["GETBLOCKCOUNT_BUTTON"].set_enabled(true);
+        c["GETCONNECTIONCOUNT_BUTTON"].set_enabled(true);
+        c["SHUTDOWN_BUTTON"].set_enabled(true);
+        c["COUNTDOWN_TIMER"].set_enabled(false);
+        c["START_STOP_BUTTON"].set_caption("START");
+        c["CLI_GBC_BAT_TICKBOX"].set_enabled(true);
+        c["CLI_GCC_BAT_TICKBOX"].set_enabled(true);
+        c["CLI_STOP_BAT_TICKBOX"].set_enabled(true);
+    }
+}
+
+// --- Closing ---
+
+void MainWindow::unload() {
+    // Auto Close can fire while the settings window is open (STOP during the
+    // settling wait gives the Settings button back): it closes as if cancelled.
+    if (SettingsWindow* s = settings_window()) s->CLOSE_BUTTON_Click();
+    settings_.save_coordinate("MainLeft", left());
+    settings_.save_coordinate("MainTop", top());
+    for (auto key : kStoredOptions) settings_.save_tick(key, (*this)[key].value());
+}
+
+// --- Start/stop sequence and countdown ---
+
+void MainWindow::lock_run_controls() {
+    for (auto name : {"AUTOSTART_TICKBOX", "AUTOCLOSE_TIMER_TICKBOX", "CLI_GBC_BAT_TICKBOX", "CLI_GCC_BAT_TICKBOX",
+                      "CLI_STOP_BAT_TICKBOX"})
+        (*this)[name].set_enabled(false);
+}
+
+void MainWindow::START_STOP_BUTTON_Click() {
+    auto& c = *this;
+    const bool selected = c["CLI_GBC_BAT_TICKBOX"].value() != 0 || c["CLI_GCC_BAT_TICKBOX"].value() != 0 ||
+                          c["CLI_STOP_BAT_TICKBOX"].value() != 0;
+    if (!selected) {
+        c["START_STOP_BUTTON"].set_caption("START");
+        c["AUTOSTART_TICKBOX"].set_enabled(false);
+        c["AUTOCLOSE_TIMER_TICKBOX"].set_enabled(false);
+        c["AUTOSTART_TICKBOX"].set_value(0);
+        c["AUTOCLOSE_TIMER_TICKBOX"].set_value(0);
+        return;
+    }
+    if (c["START_STOP_BUTTON"].caption() == "START") {
+        countdown_seconds_ = kStartCountdown;
+        for (auto name : {"SETTINGS_BUTTON", "GETBLOCKCOUNT_BUTTON", "GETCONNECTIONCOUNT_BUTTON", "SHUTDOWN_BUTTON"})
+            c[name].set_enabled(false);
+        c["COUNTDOWN_TIMER"].set_enabled(true);
+        c["START_STOP_BUTTON"].set_caption("STOP");
+        lock_run_controls();
+        return;
+    }
+    for (auto name : {"SETTINGS_BUTTON", "GETBLOCKCOUNT_BUTTON", "GETCONNECTIONCOUNT_BUTTON", "SHUTDOWN_BUTTON"})
+        c[name].set_enabled(true);
+    c["COUNTDOWN_TIMER"].set_enabled(false);
+    c["START_STOP_BUTTON"].set_caption("START");
+    for (auto name : {"AUTOSTART_TICKBOX", "AUTOCLOSE_TIMER_TICKBOX", "CLI_GBC_BAT_TICKBOX", "CLI_GCC_BAT_TICKBOX",
+                      "CLI_STOP_BAT_TICKBOX"})
+        c[name].set_enabled(true);
+    c["GET_LOOP_TIMER"].set_enabled(false);
+}
+
+void MainWindow::COUNTDOWN_TIMER_Timer() {
+    auto& c = *this;
+    countdown_seconds_ -= 1;
+    c["AUTORUN_TIMER_TEXTBOX"].set_text(two_digit_seconds(countdown_seconds_));
+    if (c["AUTORUN_TIMER_TEXTBOX"].text() != "00") return;
+
+    c["AUTORUN_TIMER_TEXTBOX"].set_back_colour(colours::cyan);
+    c["AUTORUN_TIMER_TEXTBOX"].set_text("-- --");
+    c["COUNTDOWN_TIMER"].set_enabled(false);
+    if (c["CLI_GBC_BAT_TICKBOX"].value() == 1) {
+        request_poll("CURRENT_BLOCK_TEXTBOX", "GETBLOCKCOUNT_COMMAND_TIMER");
+        c["UNLOAD_TIMER"].set_enabled(true);
+    }
+    if (c["CLI_GCC_BAT_TICKBOX"].value() == 1) {
+        request_poll("CONNECTIONS_TEXTBOX", "GETCONNECTIONCOUNT_COMMAND_TIMER");
+        c["UNLOAD_TIMER"].set_enabled(true);
+    }
+    if (c["CLI_STOP_BAT_TICKBOX"].value() == 1) {
+        c["AUTORUN_TIMER_TEXTBOX"].set_back_colour(colours::red);
+        services_.runner.run(c["CLI_STOP_BAT_FULL_LOCATION_TEXTBOX"].text(), WindowStyle::Hidden);
+        pause(3000);  // the only time the stop command gets before the run moves on
+        c["AUTORUN_TIMER_TEXTBOX"].set_back_colour(colours::green);
+        c["UNLOAD_TIMER"].set_enabled(true);
+    }
+}
+
+// --- Polls ---
+
+void MainWindow::request_poll(std::string_view count_box, std::string_view poll_timer) {
+    (*this)[count_box].set_back_colour(colours::queued_pink);
+    (*this)[poll_timer].set_enabled(true);
+}
+
+void MainWindow::GETBLOCKCOUNT_COMMAND_TIMER_Timer() {
+    auto& c = *this;
+    auto& box = c["CURRENT_BLOCK_TEXTBOX"];
+    pause(1000);
+    services_.runner.run(c["CLI_GBC_FULL_BAT_LOCATION_TEXTBOX"].text(), WindowStyle::Hidden);
+    pause(3000);  // the client's time to write its log
+    box.set_back_colour(colours::yellow);
+    pause(1000);
+    box.set_text(services_.files.read_whole(c["CLI_GBC_FULL_LOG_LOCATION_TEXTBOX"].text()));
+    box.set_back_colour(colours::window_background);
+    pause(1000);
+    if (c["UPDATE_EXTERNAL_FILE_TICKBOX"].value() == 1)
+        services_.files.write_line(c["UPDATE_EXTERNAL_FILE_TEXTBOX"].text(), box.text());
+    if (c["RUN_COMMAND_TICKBOX"].value() == 1)
+        services_.runner.run(c["RUN_COMMAND_TEXTBOX"].text(), WindowStyle::NormalWithFocus);
+    box.set_back_colour(colours::black);
+    pause(1000);
+    c["GETBLOCKCOUNT_COMMAND_TIMER"].set_enabled(false);
+}
+
+void MainWindow::GETCONNECTIONCOUNT_COMMAND_TIMER_Timer() {
+    auto& c = *this;
+    auto& box = c["CONNECTIONS_TEXTBOX"];
+    pause(1000);
+    services_.runner.run(c["CLI_GCC_FULL_BAT_LOCATION_TEXTBOX"].text(), WindowStyle::Hidden);
+    pause(3000);
+    box.set_back_colour(colours::yellow);
+    pause(1000);
+    box.set_text(services_.files.read_whole(c["CLI_GCC_FULL_LOG_LOCATION_TEXTBOX"].text()));
+    box.set_back_colour(colours::black);
+    pause(1000);
+    c["GETCONNECTIONCOUNT_COMMAND_TIMER"].set_enabled(false);
+}
+
+// --- Poll loop and options ---
+
+void MainWindow::GETBLOCKCOUNT_BUTTON_Click() { request_poll("CURRENT_BLOCK_TEXTBOX", "GETBLOCKCOUNT_COMMAND_TIMER"); }
+
+void MainWindow::GETCONNECTIONCOUNT_BUTTON_Click() {
+    request_poll("CONNECTIONS_TEXTBOX", "GETCONNECTIONCOUNT_COMMAND_TIMER");
+}
+
+void MainWindow::GET_LOOP_TIMER_Timer() {
+    auto& c = *this;
+    struct Half {
+        const char *option, *box, *button, *timer;
+    };
+    for (const Half& h : {Half{"CLI_GBC_BAT_TICKBOX", "CURRENT_BLOCK_TEXTBOX", "GETBLOCKCOUNT_BUTTON",
+                               "GETBLOCKCOUNT_COMMAND_TIMER"},
+                          Half{"CLI_GCC_BAT_TICKBOX", "CONNECTIONS_TEXTBOX", "GETCONNECTIONCOUNT_BUTTON",
+                               "GETCONNECTIONCOUNT_COMMAND_TIMER"}}) {
+        const bool on = c[h.option].value() == 1;
+        c[h.box].set_back_colour(on ? colours::queued_pink : colours::black);
+        c[h.button].set_enabled(!on);
+        c[h.timer].set_enabled(on);
+    }
+}
+
+void MainWindow::CLI_GBC_BAT_TICKBOX_Click() {
+    auto& c = *this;
+    if (c["CLI_GBC_BAT_TICKBOX"].value() == 1) {
+        c["AUTOSTART_TICKBOX"].set_enabled(true);
+        c["CLI_STOP_BAT_TICKBOX"].set_enabled(false);
+        c["CLI_STOP_BAT_TICKBOX"].set_value(0);
+        c["GET_LOOP_TIMER"].set_enabled(true);
+        return;
+    }
+    c["AUTOSTART_TICKBOX"].set_enabled(false);
+    c["AUTOCLOSE_TIMER_TICKBOX"].set_enabled(false);
+    c["AUTOSTART_TICKBOX"].set_value(0);
+    c["AUTOCLOSE_TIMER_TICKBOX"].set_value(0);
+    c["CLI_STOP_BAT_TICKBOX"].set_enabled(true);
+    if (c["CLI_GCC_BAT_TICKBOX"].value() == 1) {
+        c["GET_LOOP_TIMER"].set_enabled(true);
+        c["CLI_STOP_BAT_TICKBOX"].set_enabled(false);
+        c["CLI_STOP_BAT_TICKBOX"].set_value(0);
+        c["AUTOSTART_TICKBOX"].set_enabled(true);
+    }
+    if (c["CLI_GCC_BAT_TICKBOX"].value() == 0) {
+        c["CLI_GCC_BAT_TICKBOX"].set_enabled(true);
+        c["GET_LOOP_TIMER"].set_enabled(false);
+    }
+}
+
+void MainWindow::CLI_GCC_BAT_TICKBOX_Click() {
+    auto& c = *this;
+    if (c["CLI_GCC_BAT_TICKBOX"].value() == 1) {
+        c["AUTOSTART_TICKBOX"].set_enabled(true);
+        c["CLI_STOP_BAT_TICKBOX"].set_enabled(false);
+        c["CLI_STOP_BAT_TICKBOX"].set_value(0);
+        c["GET_LOOP_TIMER"].set_enabled(true);
+        return;
+    }
+    c["AUTOSTART_TICKBOX"].set_enabled(false);
+    c["AUTOCLOSE_TIMER_TICKBOX"].set_enabled(false);
+    c["AUTOSTART_TICKBOX"].set_value(0);
+    c["AUTOCLOSE_TIMER_TICKBOX"].set_value(0);
+    c["CLI_STOP_BAT_TICKBOX"].set_enabled(true);
+    if (c["CLI_GBC_BAT_TICKBOX"].value() == 1) {
+        c["GET_LOOP_TIMER"].set_enabled(true);
+        c["CLI_STOP_BAT_TICKBOX"].set_enabled(false);
+        c["CLI_STOP_BAT_TICKBOX"].set_value(0);
+        c["AUTOSTART_TICKBOX"].set_enabled(true);
+    }
+    if (c["CLI_GBC_BAT_TICKBOX"].value() == 0) {
+        c["GET_LOOP_TIMER"].set_enabled(false);
+        c["CLI_STOP_BAT_TICKBOX"].set_enabled(true);
+    }
+}
+
+void MainWindow::CLI_STOP_BAT_TICKBOX_Click() {
+    auto& c = *this;
+    if (c["CLI_STOP_BAT_TICKBOX"].value() == 1) {
+        c["AUTOSTART_TICKBOX"].set_enabled(true);
+        c["CLI_GBC_BAT_TICKBOX"].set_enabled(false);
+        c["CLI_GCC_BAT_TICKBOX"].set_enabled(false);
+        c["CLI_GBC_BAT_TICKBOX"].set_value(0);
+        c["CLI_GCC_BAT_TICKBOX"].set_value(0);
+        return;
+    }
+    c["AUTOSTART_TICKBOX"].set_enabled(false);
+    c["AUTOCLOSE_TIMER_TICKBOX"].set_enabled(false);
+    c["AUTOSTART_TICKBOX"].set_value(0);
+    c["AUTOCLOSE_TIMER_TICKBOX"].set_value(0);
+    c["CLI_GBC_BAT_TICKBOX"].set_enabled(true);
+    c["CLI_GCC_BAT_TICKBOX"].set_enabled(true);
+}
+
+void MainWindow::AUTOSTART_TICKBOX_Click() {
+    auto& c = *this;
+    if (c["AUTOSTART_TICKBOX"].value() == 1) {
+        c["AUTOCLOSE_TIMER_TICKBOX"].set_enabled(true);
+        return;
+    }
+    c["AUTOCLOSE_TIMER_TICKBOX"].set_enabled(false);
+    c["AUTOCLOSE_TIMER_TICKBOX"].set_value(0);
+}
+
+void MainWindow::RUN_BAT_TICKBOX_Click() {
+    // The tick box only changes its own tick.
+}
+
+// --- Settings window ---
+
+void MainWindow::SETTINGS_BUTTON_Click() {
+    // A fresh window each time, in its design state; the previous one (closed)
+    // is released here, never while one of its own handlers runs.
+    settings_window_ = std::make_unique<SettingsWindow>(scheduler(), services_, *this);
+    settings_window_->load();
+    open_modal_child(*settings_window_);
+}
+
+// --- Shutdown and auto-close ---
+
+void MainWindow::SHUTDOWN_BUTTON_Click() {
+    auto& c = *this;
+    services_.runner.run(c["CLI_STOP_BAT_FULL_LOCATION_TEXTBOX"].text(), WindowStyle::Hidden);
+    pause(3000);
+    c["CLI_PROCESS_WATCHER_TIMER"].set_enabled(true);
+    c["AUTORUN_TIMER_TEXTBOX"].set_back_colour(colours::queued_pink);
+}
+
+void MainWindow::UNLOAD_TIMER_Timer() {
+    auto& c = *this;
+    if (c["AUTOCLOSE_TIMER_TICKBOX"].value() == 1) {
+        for (auto name : {"COUNTDOWN_TIMER", "GETBLOCKCOUNT_COMMAND_TIMER", "GETCONNECTIONCOUNT_COMMAND_TIMER",
+                          "CLI_PROCESS_WATCHER_TIMER", "GET_LOOP_TIMER"})
+            c[name].set_enabled(false);
+        c["AUTORUN_TIMER_TEXTBOX"].set_back_colour(colours::red);
+        close();
+        return;
+    }
+    if (c["CLI_GBC_BAT_TICKBOX"].value() == 1 || c["CLI_GCC_BAT_TICKBOX"].value() == 1) {
+        c["GET_LOOP_TIMER"].set_enabled(true);
+        for (auto name : {"SETTINGS_BUTTON", "GETBLOCKCOUNT_BUTTON", "GETCONNECTIONCOUNT_BUTTON", "SHUTDOWN_BUTTON"})
+            c[name].set_enabled(false);
+        c["START_STOP_BUTTON"].set_caption("STOP");
+        for (auto name : {"CLI_GBC_BAT_TICKBOX", "CLI_GCC_BAT_TICKBOX", "CLI_STOP_BAT_TICKBOX"})
+            c[name].set_enabled(false);
+    }
+    c["AUTORUN_TIMER_TEXTBOX"].set_back_colour(colours::queued_pink);
+    c["COUNTDOWN_TIMER"].set_enabled(false);
+    c["UNLOAD_TIMER"].set_enabled(false);
+}
+
+// --- Process watcher ---
+
+bool MainWindow::IsProcessRunning(const std::string& name) { return services_.processes.count(name) != 0; }
+
+void MainWindow::CLI_PROCESS_WATCHER_TIMER_Timer() {
+    auto& c = *this;
+    const bool running = IsProcessRunning(c["CLI_NAME_TEXTBOX"].text());
+    auto& label = c["PROCESS_ACTIVE_LABEL"];
+    label.set_back_colour(running ? colours::red : colours::green);
+    label.set_caption(running ? "!!! CLI RUNNING !!!" : "!!! CLI NOT RUNNING !!!");
+    for (auto name : {"SHUTDOWN_BUTTON", "GETBLOCKCOUNT_BUTTON", "GETCONNECTIONCOUNT_BUTTON"})
+        c[name].set_enabled(!running);
+}
+
+// --- Always on top ---
+
+void MainWindow::AlwaysOnTopTimer_Timer() {
+    const auto own = handle();
+    if (services_.topmost.foreground_window() == own) return;
+    services_.topmost.set_topmost(services_.topmost.foreground_window(), false);
+    services_.topmost.set_topmost(own, true);
+}
+
+// --- Error path ---
+
+void MainWindow::report_failure(const std::string& operation, const std::string& message) {
+    services_.errors.record(message);
+    if (!failures_.count(operation)) failure_order_.push_back(operation);
+    failures_[operation] = message;
+    set_status(message);
+}
+
+void MainWindow::clear_failure(const std::string& operation) {
+    if (!failures_.erase(operation)) return;
+    std::erase(failure_order_, operation);
+    set_status(failure_order_.empty() ? std::string() : failures_[failure_order_.back()]);
+}
+
+void MainWindow::handler_failed(Control* control, const std::string& event, const std::exception& error) {
+    const std::string operation = operation_name(control, event);
+    // A failed poll would otherwise stay armed and fail again every second.
+    if (control && control->name() == "GETBLOCKCOUNT_COMMAND_TIMER") {
+        control->set_enabled(false);
+        (*this)["CURRENT_BLOCK_TEXTBOX"].set_back_colour(colours::black);
+    } else if (control && control->name() == "GETCONNECTIONCOUNT_COMMAND_TIMER") {
+        control->set_enabled(false);
+        (*this)["CONNECTIONS_TEXTBOX"].set_back_colour(colours::black);
+    }
+    report_failure(operation, operation + " failed: " + error.what());
+}
+
+void MainWindow::handler_succeeded(Control* control, const std::string& event) {
+    clear_failure(operation_name(control, event));
+}
+
+}  // namespace vqd

@@ -1,0 +1,88 @@
+// The main window: the node's counts at a glance, the automatic run, the
+// process watcher, and the hidden holders of the configuration the handlers use.
+//
+// Handlers are named after control and event and read as the steps they carry
+// out. Rules used by several handlers (request a poll, lock the run's controls)
+// are the private helpers below.
+#pragma once
+
+#include "model/window.h"
+#include "platform/platform.h"
+#include "windows/settings.h"
+
+#include <map>
+#include <memory>
+#include <span>
+#include <string>
+
+namespace vqd {
+
+class SettingsWindow;
+
+class MainWindow final : public Window {
+public:
+    MainWindow(Scheduler& scheduler, Services services);
+    ~MainWindow() override;
+
+    static std::span<const ControlSpec> inventory();
+
+    // Program start: runs the load handling as the first handler. The window is
+    // shown by the front end after this returns.
+    void start();
+
+    void load() override;
+    void unload() override;
+
+    // The countdown value, in whole seconds (the display shows it as "ss").
+    int countdown_seconds() const { return countdown_seconds_; }
+    // The settings window while it is open, else nullptr.
+    SettingsWindow* settings_window() const;
+
+    // --- Handlers ---
+    void START_STOP_BUTTON_Click();
+    void COUNTDOWN_TIMER_Timer();
+    void GETBLOCKCOUNT_COMMAND_TIMER_Timer();
+    void GETCONNECTIONCOUNT_COMMAND_TIMER_Timer();
+    void GETBLOCKCOUNT_BUTTON_Click();
+    void GETCONNECTIONCOUNT_BUTTON_Click();
+    void GET_LOOP_TIMER_Timer();
+    void CLI_GBC_BAT_TICKBOX_Click();
+    void CLI_GCC_BAT_TICKBOX_Click();
+    void CLI_STOP_BAT_TICKBOX_Click();
+    void AUTOSTART_TICKBOX_Click();
+    void RUN_BAT_TICKBOX_Click();
+    void SETTINGS_BUTTON_Click();
+    void SHUTDOWN_BUTTON_Click();
+    void UNLOAD_TIMER_Timer();
+    void CLI_PROCESS_WATCHER_TIMER_Timer();
+    void AlwaysOnTopTimer_Timer();
+
+    // --- Error path ---
+    // A failure inside a handler: recorded in the error log, shown in the
+    // status strip until the same operation next succeeds.
+    void report_failure(const std::string& operation, const std::string& message);
+    void clear_failure(const std::string& operation);
+    void handler_failed(Control* control, const std::string& event, const std::exception& error) override;
+    void handler_succeeded(Control* control, const std::string& event) override;
+
+    const Services& services() const { return services_; }
+    Settings& settings() { return settings_; }
+
+private:
+    bool IsProcessRunning(const std::string& name);
+    void lock_run_controls();
+    void request_poll(std::string_view count_box, std::string_view poll_timer);
+    void pause(int ms) { scheduler().wait(ms); }
+
+    Services services_;
+    Settings settings_;
+    int countdown_seconds_ = 11;
+    std::unique_ptr<SettingsWindow> settings_window_;
+    std::map<std::string, std::string> failures_;  // operation -> message, still unresolved
+    std::vector<std::string> failure_order_;
+};
+
+// Name of the operation a handler performs, as the error path reports it.
+std::string operation_name(const Control* control, const std::string& event);
+
+}  // namespace vqd

@@ -1,0 +1,195 @@
+// The scheduler's rules, each with a case that fails if the rule is broken.
+#include "model/scheduler.h"
+#include "model/virtual_clock.h"
+#include "model/window.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace vqd {
+namespace {
+
+constexpr ControlSpec kInventory[] = {
+    {.name = "A_TIMER", .kind = ControlKind::Timer, .enabled = false},
+    {.name = "B_TIMER", .kind = ControlKind::Timer, .enabled = false},
+    {.name = "SLOW_TIMER", .kind = ControlKind::Timer, .enabled = false},
+    {.name = "GO_BUTTON", .kind = ControlKind::Button, .text = "Go"},
+    {.name = "OTHER_BUTTON", .kind = ControlKind::Button, .text = "Other"},
+    {.name = "X_TICKBOX", .kind = ControlKind::TickBox, .text = "X"},
+    {.name = "Y_TICKBOX", .kind = ControlKind::TickBox, .text = "Y"},
+};
+
+struct SchedulerTest : ::testing::Test {
+    VirtualClock clock;
+    Scheduler scheduler{clock};
+    Window window{"W", scheduler, kInventory, Rect{}};
+    std::vector<std::string> log;
+
+    Control& operator[](std::string_view n) { return window[n]; }
+    void record(std::string_view control, std::string what) {
+        window[control].on_timer = [this, what] { log.push_back(what + "@" + std::to_string(clock.now_ms())); };
+    }
+    void start(std::string_view name, int interval) {
+        window[name].set_interval(interval);
+        window[name].set_enabled(true);
+    }
+};
+
+TEST_F(SchedulerTest, TimerTicksOncePerIntervalFirstTickOneIntervalAfterEnabling) {
+    record("A_TIMER", "a");
+    clock.set(250);
+    start("A_TIMER", 1000);
+    scheduler.advance(3000);  // to 3250
+    EXPECT_EQ(log, (std::vector<std::string>{"a@1250", "a@2250", "a@3250"}));
+}
+
+TEST_F(SchedulerTest, IntervalZeroNeverTicksAndSettingAnIntervalStartsTheTimer) {
+    record("A_TIMER", "a");
+    window["A_TIMER"].set_enabled(true);
+    scheduler.advance(5000);
+    EXPECT_TRUE(log.empty());
+    EXPECT_FALSE(scheduler.next_due().has_value());
+    window["A_TIMER"].set_interval(1000);  // at 5000
+    scheduler.advance(1000);
+    EXPECT_EQ(log, (std::vector<std::string>{"a@6000"}));
+}
+
+TEST_F(SchedulerTest, DisablingCancelsThePendingTickAndReenablingRestartsTheGrid) {
+    record("A_TIMER", "a");
+    start("A_TIMER", 1000);
+    scheduler.advance(900);
+    window["A_TIMER"].set_enabled(false);
+    scheduler.advance(500);  // 1400: the tick due at 1000 never came
+    EXPECT_TRUE(log.empty());
+    window["A_TIMER"].set_enabled(true);
+    scheduler.advance(1000);
+    EXPECT_EQ(log, (std::vector<std::string>{"a@2400"}));
+}
+
+TEST_F(SchedulerTest, EnablingAnEnabledTimerChangesNothing) {
+    record("A_TIMER", "a");
+    start("A_TIMER", 1000);
+    scheduler.advance(700);
+    window["A_TIMER"].set_enabled(true);  // no restart: still due at 1000
+    EXPECT_EQ(scheduler.timer_due(window["A_TIMER"]), 1000);
+    scheduler.advance(300);
+    EXPECT_EQ(log, (std::vector<std::string>{"a@1000"}));
+}
+
+TEST_F(SchedulerTest, TicksMissedDuringAWaitArriveOnceAfterItInTheOrderTheyFellDue) {
+    // B was enabled after A, but falls due first (500 ms grid); both miss
+    // several ticks during the 7 s wait and each arrives exactly once.
+    record("A_TIMER", "a");
+    record("B_TIMER", "b");
+    start("A_TIMER", 1000);
+    clock.set(100);
+    start("B_TIMER", 300);  // due at 400, before A's 1000
+    window["SLOW_TIMER"].on_timer = [this] {
+        log.push_back("slow-start@" + std::to_string(clock.now_ms()));
+        scheduler.wait(7000);
+        log.push_back("slow-end@" + std::to_string(clock.now_ms()));
+        window["SLOW_TIMER"].set_enabled(false);
+    };
+    clock.set(200);
+    start("SLOW_TIMER", 50);  // due at 250, before either
+    scheduler.advance(7100);  // to 7300
+    ASSERT_GE(log.size(), 4u);
+    EXPECT_EQ(log[0], "slow-start@250");
+    EXPECT_EQ(log[1], "slow-end@7250");
+    EXPECT_EQ(log[2], "b@7250");  // fell due at 400
+    EXPECT_EQ(log[3], "a@7250");  // fell due at 1000
+    // After that, each timer keeps its grid: B next at 7300 (100 + 24*300), A at 8000.
+    EXPECT_EQ(scheduler.timer_due(window["A_TIMER"]), 8000);
+    EXPECT_EQ(log.size(), 5u);
+    EXPECT_EQ(log[4], "b@7300");
+}
+
+TEST_F(SchedulerTest, TimersDueTogetherRunInTheOrderTheyWereEnabled) {
+    record("A_TIMER", "a");
+    record("B_TIMER", "b");
+    start("B_TIMER", 1000);
+    start("A_TIMER", 1000);
+    scheduler.advance(1000);
+    EXPECT_EQ(log, (std::vector<std::string>{"b@1000", "a@1000"}));
+}
+
+TEST_F(SchedulerTest, ClicksDuringAWaitRunAfterTheHandlerInOrderAndDisabledOnesAreDropped) {
+    window["GO_BUTTON"].on_click = [this] { log.push_back("go@" + std::to_string(clock.now_ms())); };
+    window["OTHER_BUTTON"].on_click = [this] { log.push_back("other@" + std::to_string(clock.now_ms())); };
+    window["SLOW_TIMER"].on_timer = [this] {
+        scheduler.wait(2000);
+        // The user clicks both buttons while the handler waits...
+        window.post_click(window["OTHER_BUTTON"]);
+        window.post_click(window["GO_BUTTON"]);
+        log.push_back("posted");
+        scheduler.wait(2000);
+        // ...and the handler then disables one of them before it returns.
+        window["OTHER_BUTTON"].set_enabled(false);
+        window["SLOW_TIMER"].set_enabled(false);
+        log.push_back("slow-end@" + std::to_string(clock.now_ms()));
+    };
+    start("SLOW_TIMER", 1000);
+    scheduler.advance(6000);
+    EXPECT_EQ(log, (std::vector<std::string>{"posted", "slow-end@5000", "go@5000"}));
+}
+
+TEST_F(SchedulerTest, AClickWhenIdleRunsAtOnce) {
+    window["GO_BUTTON"].on_click = [this] { log.push_back("go"); };
+    window.post_click(window["GO_BUTTON"]);
+    scheduler.run_due();
+    EXPECT_EQ(log, (std::vector<std::string>{"go"}));
+}
+
+TEST_F(SchedulerTest, TickBoxRuleRunsTheClickHandlerNestedOnlyOnAChange) {
+    window["X_TICKBOX"].on_click = [this] {
+        log.push_back("x=" + std::to_string(window["X_TICKBOX"].value()));
+        window["Y_TICKBOX"].set_value(window["X_TICKBOX"].value());
+        log.push_back("x-end");
+    };
+    window["Y_TICKBOX"].on_click = [this] { log.push_back("y=" + std::to_string(window["Y_TICKBOX"].value())); };
+    window["X_TICKBOX"].set_value(1);
+    window["X_TICKBOX"].set_value(1);  // same value: nothing runs
+    EXPECT_EQ(log, (std::vector<std::string>{"x=1", "y=1", "x-end"}));
+    // A user's click takes the next value and follows the same rule.
+    log.clear();
+    window.post_click(window["X_TICKBOX"]);
+    scheduler.run_due();
+    EXPECT_EQ(log, (std::vector<std::string>{"x=0", "y=0", "x-end"}));
+}
+
+TEST_F(SchedulerTest, AFailingHandlerEndsAtTheFailingStepAndTheSchedulerGoesOn) {
+    record("A_TIMER", "a");
+    window["SLOW_TIMER"].on_timer = [this] {
+        window["GO_BUTTON"].set_caption("changed");
+        throw std::runtime_error("boom");
+    };
+    start("SLOW_TIMER", 500);
+    start("A_TIMER", 1000);
+    scheduler.advance(1000);
+    EXPECT_EQ(window["GO_BUTTON"].caption(), "changed");
+    EXPECT_EQ(window.status(), "boom");
+    EXPECT_EQ(log, (std::vector<std::string>{"a@1000"}));
+}
+
+TEST_F(SchedulerTest, ObserversSeeEveryChangeButNotSameValueAssignments) {
+    std::vector<std::pair<std::string, Prop>> seen;
+    window.observe([&](const Change& c) { seen.emplace_back(c.control ? c.control->name() : "", c.prop); });
+    window["GO_BUTTON"].set_caption("Go");  // unchanged
+    window["GO_BUTTON"].set_caption("Went");
+    window["X_TICKBOX"].set_back_colour(colours::yellow);
+    EXPECT_EQ(seen, (std::vector<std::pair<std::string, Prop>>{{"GO_BUTTON", Prop::Caption},
+                                                                {"X_TICKBOX", Prop::BackColor}}));
+}
+
+TEST_F(SchedulerTest, AWeekOfMinutePollsRunsOnVirtualTime) {
+    int ticks = 0;
+    window["A_TIMER"].on_timer = [&] { ++ticks; };
+    start("A_TIMER", 60000);
+    scheduler.advance(7LL * 24 * 3600 * 1000);
+    EXPECT_EQ(ticks, 7 * 24 * 60);
+}
+
+}  // namespace
+}  // namespace vqd
