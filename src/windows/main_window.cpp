@@ -109,11 +109,14 @@ void MainWindow::load() {
     c["GET_LOOP_TIMER"].set_interval(60000);
     // 9.
     c["AlwaysOnTopTimer"].set_enabled(c["AlwaysOnTopTimer_TICKBOX"].value() == 1);
-    // 10. Control state by the stored options.
-    const bool gbc = c["CLI_GBC_BAT_TICKBOX"].value() != 0;
-    const bool gcc = c["CLI_GCC_BAT_TICKBOX"].value() != 0;
-    const bool stop = c["CLI_STOP_BAT_TICKBOX"].value() != 0;
-    if (!gbc && !gcc && !stop) {
+    // 10. Control state by the stored options. A greyed option (Value 2, only
+    // ever from the store) is neither 0 nor 1, so alone it selects none of the
+    // three states and the button keeps its design caption.
+    const int gbc = c["CLI_GBC_BAT_TICKBOX"].value();
+    const int gcc = c["CLI_GCC_BAT_TICKBOX"].value();
+    const int stop = c["CLI_STOP_BAT_TICKBOX"].value();
+    const bool any_ticked = gbc == 1 || gcc == 1 || stop == 1;
+    if (gbc == 0 && gcc == 0 && stop == 0) {
         c["AUTOSTART_TICKBOX"].set_enabled(false);
         c["AUTOCLOSE_TIMER_TICKBOX"].set_enabled(false);
         c["AUTOSTART_TICKBOX"].set_value(0);
@@ -121,7 +124,7 @@ void MainWindow::load() {
         c["GETBLOCKCOUNT_BUTTON"].set_enabled(false);
         c["GETCONNECTIONCOUNT_BUTTON"].set_enabled(false);
         c["START_STOP_BUTTON"].set_caption("START");
-    } else if (c["AUTOSTART_TICKBOX"].value() == 1) {
+    } else if (any_ticked && c["AUTOSTART_TICKBOX"].value() == 1) {
         c["AUTOSTART_TICKBOX"].set_enabled(false);
         c["AUTOCLOSE_TIMER_TICKBOX"].set_enabled(false);
         c["SETTINGS_BUTTON"].set_enabled(false);
@@ -133,7 +136,7 @@ void MainWindow::load() {
         c["CLI_GBC_BAT_TICKBOX"].set_enabled(false);
         c["CLI_GCC_BAT_TICKBOX"].set_enabled(false);
         c["CLI_STOP_BAT_TICKBOX"].set_enabled(false);
-    } else {
+    } else if (any_ticked) {
         c["AUTOSTART_TICKBOX"].set_enabled(true);
         c["AUTOCLOSE_TIMER_TICKBOX"].set_enabled(false);
         c["SETTINGS_BUTTON"].set_enabled(true);
@@ -298,6 +301,7 @@ void MainWindow::CLI_GBC_BAT_TICKBOX_Click() {
         c["GET_LOOP_TIMER"].set_enabled(true);
         return;
     }
+    if (c["CLI_GBC_BAT_TICKBOX"].value() != 0) return;  // greyed (2): neither branch
     c["AUTOSTART_TICKBOX"].set_enabled(false);
     c["AUTOCLOSE_TIMER_TICKBOX"].set_enabled(false);
     c["AUTOSTART_TICKBOX"].set_value(0);
@@ -324,6 +328,7 @@ void MainWindow::CLI_GCC_BAT_TICKBOX_Click() {
         c["GET_LOOP_TIMER"].set_enabled(true);
         return;
     }
+    if (c["CLI_GCC_BAT_TICKBOX"].value() != 0) return;
     c["AUTOSTART_TICKBOX"].set_enabled(false);
     c["AUTOCLOSE_TIMER_TICKBOX"].set_enabled(false);
     c["AUTOSTART_TICKBOX"].set_value(0);
@@ -351,6 +356,7 @@ void MainWindow::CLI_STOP_BAT_TICKBOX_Click() {
         c["CLI_GCC_BAT_TICKBOX"].set_value(0);
         return;
     }
+    if (c["CLI_STOP_BAT_TICKBOX"].value() != 0) return;
     c["AUTOSTART_TICKBOX"].set_enabled(false);
     c["AUTOCLOSE_TIMER_TICKBOX"].set_enabled(false);
     c["AUTOSTART_TICKBOX"].set_value(0);
