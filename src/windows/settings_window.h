@@ -10,12 +10,19 @@
 #include "platform/platform.h"
 #include "windows/settings.h"
 
+#include <initializer_list>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace vqd {
 
 class MainWindow;
+
+// The creator label's two captions: the credit line it is designed with, and
+// the contact line a click shows until the window is opened again.
+inline constexpr std::string_view kCreatorCreditLine = "By the VQ-DAZ-ER developers";
+inline constexpr std::string_view kCreatorContactLine = "Contact: the VQ-DAZ-ER developers";
 
 class SettingsWindow final : public Window {
 public:
@@ -44,11 +51,17 @@ public:
     std::string compose_stop_command() const;
     std::string compose_gbc_command() const;
     std::string compose_gcc_command() const;
+    // Working folder, separator and the file name held by `file_name_box`.
+    std::string full_path(std::string_view file_name_box) const;
 
     void handler_failed(Control* control, const std::string& event, const std::exception& error) override;
     void handler_succeeded(Control* control, const std::string& event) override;
 
 private:
+    std::string join_texts(std::initializer_list<std::string_view> boxes) const;
+    void set_action_box(std::string_view tick_box, std::string_view text_box);
+    void derive_bat_paths();
+
     Services services_;
     MainWindow& main_;
     Settings settings_;
