@@ -187,6 +187,14 @@ TEST_F(SettingsWindowTest, EmptyFieldsTrailingSeparatorsAndBlanksGoIntoTheLinesU
     EXPECT_EQ(file(R"(C:\My Node\DAZ-ER-GCC.BAT)"),
               "call \"C:\\bin\\cli.exe\" -conf=C:\\My Conf\\node.conf getconnectioncount > "
               "C:\\My Node\\DAZ-ER-GCC.LOG\r\n");
+
+    // Text stays UTF-8 in the model: the file service gets the bytes as typed
+    // (the Windows service converts them to the code page at its boundary).
+    const std::string folder = "C:\\B\xC3\xBC" "cher";  // "Bücher"
+    fill("C:\\bin", "cli.exe", "C:\\n.conf", folder);
+    compose_and_save_bats();
+    const std::string gbc = file(folder + "\\DAZ-ER-GBC.BAT");
+    EXPECT_TRUE(gbc.ends_with(" > " + folder + "\\DAZ-ER-GBC.LOG\r\n")) << gbc;
 }
 
 TEST_F(SettingsWindowTest, AnEditLessThanASecondBeforeTheSaveIsNotInTheFiles) {
