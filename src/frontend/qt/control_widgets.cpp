@@ -1,0 +1,52 @@
+#include "frontend/qt/control_widgets.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+namespace vqd::qt {
+
+void ClickLabel::mousePressEvent(QMouseEvent* event) {
+    pressed_ = event->button() == Qt::LeftButton;
+    QLabel::mousePressEvent(event);
+}
+
+void ClickLabel::mouseReleaseEvent(QMouseEvent* event) {
+    const bool click = pressed_ && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
+    pressed_ = false;
+    QLabel::mouseReleaseEvent(event);
+    if (click && on_click) on_click();
+}
+
+LineWidget::LineWidget(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_TransparentForMouseEvents); }
+
+void LineWidget::set_ends(QPoint from, QPoint to) {
+    from_ = from;
+    to_ = to;
+    update();
+}
+
+void LineWidget::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setPen(QPen(palette().color(QPalette::WindowText), 1));
+    painter.drawLine(from_, to_);
+}
+
+QString wrap_caption(const QString& text, const QFontMetrics& metrics, int width, int height) {
+    if (width <= 0 || height < 2 * metrics.lineSpacing() || metrics.horizontalAdvance(text) <= width) return text;
+    const QStringList words = text.split(QLatin1Char(' '));
+    QStringList lines;
+    QString line;
+    for (const QString& word : words) {
+        const QString candidate = line.isEmpty() ? word : line + QLatin1Char(' ') + word;
+        if (!line.isEmpty() && metrics.horizontalAdvance(candidate) > width) {
+            lines << line;
+            line = word;
+        } else {
+            line = candidate;
+        }
+    }
+    lines << line;
+    return lines.join(QLatin1Char('\n'));
+}
+
+}  // namespace vqd::qt

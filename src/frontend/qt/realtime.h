@@ -1,0 +1,47 @@
+// Real time for the scheduler on Qt's event loop.
+//
+// QtClock's wait keeps the windows painting: it runs a nested event loop that
+// leaves user input (clicks, keys, close requests) queued by Qt until the wait
+// is over, so the waiting handler is the only handler that runs. Timers and
+// posted events still fire inside that loop; the scheduler refuses to run
+// anything while busy, so the driver's own timer firing there is harmless.
+//
+// SchedulerDriver arms one precise single-shot timer for the scheduler's next
+// due time and runs what is due when it fires.
+#pragma once
+
+#include "model/scheduler.h"
+
+#include <QElapsedTimer>
+#include <QTimer>
+
+namespace vqd::qt {
+
+class QtClock final : public Clock {
+public:
+    QtClock();
+    std::int64_t now_ms() const override;
+    void wait_ms(int ms) override;
+
+private:
+    QElapsedTimer started_;
+};
+
+class SchedulerDriver {
+public:
+    explicit SchedulerDriver(Scheduler& scheduler);
+    ~SchedulerDriver();
+    SchedulerDriver(const SchedulerDriver&) = delete;
+    SchedulerDriver& operator=(const SchedulerDriver&) = delete;
+
+    // Look at the scheduler's next due time again and arm the timer for it.
+    void arm();
+
+private:
+    void fire();
+
+    Scheduler& scheduler_;
+    QTimer timer_;
+};
+
+}  // namespace vqd::qt
