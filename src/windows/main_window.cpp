@@ -384,8 +384,9 @@ void MainWindow::RUN_BAT_TICKBOX_Click() {
 void MainWindow::SETTINGS_BUTTON_Click() {
     // A fresh window each time, in its design state; the previous one (closed)
     // is released here, never while one of its own handlers runs.
-    settings_window_ = std::make_unique<SettingsWindow>(scheduler(), services_, *this);
-    settings_window_->load();
+    auto window = std::make_unique<SettingsWindow>(scheduler(), services_, *this);
+    window->load();  // a load that fails leaves no half-open window behind
+    settings_window_ = std::move(window);
     open_modal_child(*settings_window_);
 }
 
@@ -448,7 +449,10 @@ void MainWindow::AlwaysOnTopTimer_Timer() {
 // --- Error path ---
 
 void MainWindow::report_failure(const std::string& operation, const std::string& message) {
-    services_.errors.record(message);
+    // The watcher fails once a second for as long as its cause lasts; the log
+    // gets that failure once, and again only after the operation has worked.
+    const auto known = failures_.find(operation);
+    if (known == failures_.end() || known->second != message) services_.errors.record(message);
     if (!failures_.count(operation)) failure_order_.push_back(operation);
     failures_[operation] = message;
     set_status(message);
