@@ -1,0 +1,35 @@
+// Starting command lines on Linux, without waiting for them.
+//
+// A line that ends in ".BAT" or ".CMD" (any letter case) is the path of a
+// one-line batch file; it runs under /bin/sh with `call` defined as a function
+// that runs its arguments, so `call "/dir with blank/cli" -conf=X cmd > LOG`
+// works as the command interpreter of the batch files would run it. Such a line
+// that names no file fails at once. Any other line is a user command, run by
+// `/bin/sh -c LINE`. An empty line fails at once.
+//
+// The started process gets /dev/null as standard input, output and error (the
+// batch file's own ">" still writes its log), a session of its own, and no
+// descriptor of ours. It is started through an intermediate child that ends at
+// once, so it is never waited for and never left as a zombie, and no SIGCHLD
+// handling is needed that could disturb other child-process code.
+//
+// The window style has nothing to map to without a terminal: a "normal" window
+// starts the command exactly like a hidden one.
+#pragma once
+
+#include "platform/command_runner.h"
+
+#include <string>
+
+namespace vqd {
+
+class PosixCommandRunner final : public CommandRunner {
+public:
+    // Throws PlatformError for an empty line, a batch path that names no file,
+    // or when /bin/sh cannot be started.
+    void run(const std::string& command_line, WindowStyle style) override;
+
+    static bool names_batch_file(const std::string& command_line);
+};
+
+}  // namespace vqd

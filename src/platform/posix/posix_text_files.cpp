@@ -1,0 +1,73 @@
+#include "platform/posix/posix_text_files.h"
+
+#include "platform/failure.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace vqd {
+
+namespace {
+
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    int get() const { return fd_; }
+    // Close now, so a failure of the close itself (a full disk on NFS) is seen.
+    int close() {
+        const int r = ::close(fd_);
+        fd_ = -1;
+        return r;
+    }
+
+private:
+    int fd_;
+};
+
+}  // namespace
+
+void PosixTextFiles::write_line(const std::string& path, const std::string& line) {
+    Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (fd.get() < 0) throw PlatformError("write file", path, std::strerror(errno));
+    const std::string bytes = line + "\n";
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd.get(), bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) throw PlatformError("write file", path, std::strerror(n < 0 ? errno : EIO));
+        done += static_cast<std::size_t>(n);
+    }
+    if (fd.close() != 0) throw PlatformError("write file", path, std::strerror(errno));
+}
+
+std::string PosixTextFiles::read_whole(const std::string& path) {
+    // Non-blocking, so a FIFO with no writer does not hold the handler forever.
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (fd.get() < 0) throw PlatformError("read file", path, std::strerror(errno));
+    // Read to the end rather than trusting the size: the client may still be
+    // writing, and files under /proc report no size at all. One byte past the
+    // limit is enough to know the file is too long.
+    std::string content(kReadLimit + 1, '\0');
+    std::size_t got = 0;
+    while (got < content.size()) {
+        const ssize_t n = ::read(fd.get(), content.data() + got, content.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EAGAIN) break;
+        if (n < 0) throw PlatformError("read file", path, std::strerror(errno));
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    if (got > kReadLimit)
+        throw PlatformError("read file", path, "longer than 32767 bytes, more than one read can take");
+    content.resize(got);
+    return content;
+}
+
+}  // namespace vqd

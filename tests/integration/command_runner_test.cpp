@@ -1,0 +1,109 @@
+// The command runner with real batch files under /bin/sh.
+#include "helpers.h"
+
+#include "platform/failure.h"
+#include "platform/posix/posix_command_runner.h"
+#include "platform/posix/posix_process_counter.h"
+#include "platform/posix/posix_text_files.h"
+
+#include <fcntl.h>
+
+namespace vqd::it {
+namespace {
+
+class CommandRunnerTest : public ::testing::Test {
+protected:
+    TempDir dir;
+    Client client{dir};
+    PosixCommandRunner runner;
+    PosixTextFiles files;
+};
+
+TEST_F(CommandRunnerTest, BatchFileRunsTheClientAndItsRedirectFillsTheLog) {
+    client.configure("blocks=654321\n");
+    const fs::path batch_dir = dir.path() / "batch dir";
+    fs::create_directories(batch_dir);
+    const std::string log = (client.work / "DAZ-ER-GBC.LOG").string();
+    const std::string bat = (batch_dir / "DAZ-ER-GBC.BAT").string();
+    files.write_line(bat, client.line("getblockcount", log));
+
+    runner.run(bat, WindowStyle::Hidden);
+    ASSERT_TRUE(eventually([&] { return slurp(log) == "654321\n"; }, std::chrono::seconds(5))) << slurp(log);
+    EXPECT_EQ(client.calls(), 1);
+}
+
+TEST_F(CommandRunnerTest, BatchSuffixIsRecognisedInAnyLetterCase) {
+    client.configure("connections=12\n");
+    for (const std::string name : {"a.bat", "b.Cmd", "c.CMD"}) {
+        const std::string log = (client.work / (name + ".log")).string();
+        files.write_line(client.work / name, client.line("getconnectioncount", log));
+        runner.run((client.work / name).string(), WindowStyle::Hidden);
+        EXPECT_TRUE(eventually([&] { return slurp(log) == "12\n"; }, std::chrono::seconds(5))) << name;
+    }
+}
+
+TEST_F(CommandRunnerTest, ImpossibleLinesFailAtOnce) {
+    EXPECT_THROW(runner.run("", WindowStyle::Hidden), PlatformError);
+    try {
+        runner.run((client.work / "DAZ-ER-STOP.BAT").string(), WindowStyle::Hidden);
+        FAIL() << "a missing batch file was started";
+    } catch (const PlatformError& e) {
+        EXPECT_EQ(e.reason(), "No such file or directory");
+        EXPECT_EQ(e.subject(), (client.work / "DAZ-ER-STOP.BAT").string());
+    }
+    fs::create_directories(client.work / "folder.bat");
+    EXPECT_THROW(runner.run((client.work / "folder.bat").string(), WindowStyle::Hidden), PlatformError);
+    EXPECT_EQ(client.calls(), 0);
+}
+
+TEST_F(CommandRunnerTest, UserCommandRunsThroughTheShellWithNothingOfOursInherited) {
+    client.configure("delay_ms=1500\n");
+    // A descriptor we forgot to mark close-on-exec must not reach the command.
+    int leak[2];
+    ASSERT_EQ(::pipe(leak), 0);
+    runner.run("exec '" + client.path() + "' -conf=" + client.conf + " getblockcount", WindowStyle::NormalWithFocus);
+    ::close(leak[0]);
+    ::close(leak[1]);
+
+    // Once it has logged its call the client only sleeps: its descriptors are settled.
+    ASSERT_TRUE(eventually([&] { return client.calls() == 1; }, std::chrono::seconds(1)));
+    const pid_t pid = pid_of(client.name);
+    ASSERT_GT(pid, 0);
+    std::map<std::string, std::string> fds;
+    for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd"))
+        fds[fd.path().filename().string()] = fs::read_symlink(fd.path()).string();
+    const std::map<std::string, std::string> only_null = {{"0", "/dev/null"}, {"1", "/dev/null"}, {"2", "/dev/null"}};
+    EXPECT_EQ(fds, only_null);
+}
+
+TEST_F(CommandRunnerTest, ReturnsWhileTheClientStillRuns) {
+    client.configure("blocks=7\ndelay_ms=1500\n");
+    const std::string log = (client.work / "DAZ-ER-GBC.LOG").string();
+    files.write_line(client.work / "DAZ-ER-GBC.BAT", client.line("getblockcount", log));
+    runner.run((client.work / "DAZ-ER-GBC.BAT").string(), WindowStyle::Hidden);
+    EXPECT_NE(slurp(log), "7\n") << "run() waited for the client";
+    EXPECT_TRUE(eventually([&] { return slurp(log) == "7\n"; }, std::chrono::seconds(5)));
+}
+
+TEST_F(CommandRunnerTest, TwentyCommandsLeaveNoZombie) {
+    // The count sees a child nobody reaped.
+    const pid_t unreaped = spawn({"/bin/true"});
+    ASSERT_TRUE(eventually([] { return zombie_children() == 1; }, std::chrono::seconds(5)));
+    wait_exit(unreaped);
+
+    client.configure("blocks=1\n");
+    files.write_line(client.work / "DAZ-ER-GBC.BAT",
+                     client.line("getblockcount", (client.work / "DAZ-ER-GBC.LOG").string()));
+    for (int i = 0; i < 10; ++i) {
+        runner.run((client.work / "DAZ-ER-GBC.BAT").string(), WindowStyle::Hidden);
+        runner.run("true", WindowStyle::NormalWithFocus);
+    }
+    ASSERT_TRUE(eventually([&] { return client.calls() == 10; }, std::chrono::seconds(10)));
+    // Give the last ones time to end, so a zombie would be there to see.
+    ASSERT_TRUE(eventually([&] { return PosixProcessCounter().count(client.name) == 0; }, std::chrono::seconds(5)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(zombie_children(), 0);
+}
+
+}  // namespace
+}  // namespace vqd::it
