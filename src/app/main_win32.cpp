@@ -1,0 +1,31 @@
+// The Windows program: the main window's model on the real platform services,
+// its load handling run before anything is shown, then the native window and
+// the message loop, which ends when the main window has closed.
+#include "frontend/win32/dpi.h"
+#include "frontend/win32/fonts.h"
+#include "frontend/win32/scheduler_driver.h"
+#include "frontend/win32/window_view.h"
+#include "platform/win32/win32_platform.h"
+#include "windows/main_window.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    vqd::win32ui::declare_per_monitor_dpi_awareness();
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&controls);
+
+    vqd::Win32Platform platform;
+    vqd::Scheduler scheduler(platform.clock);
+    vqd::MainWindow main_window(scheduler, platform.services());
+    main_window.start();
+
+    vqd::win32ui::SchedulerDriver driver(scheduler);
+    vqd::win32ui::FontCache fonts;
+    vqd::win32ui::WindowView view(main_window, nullptr, driver, fonts);
+    view.on_closed = [] { PostQuitMessage(0); };
+    view.show();
+    driver.drive();
+    return vqd::win32ui::run_message_loop();
+}

@@ -1,0 +1,538 @@
+#include "frontend/win32/window_view.h"
+
+#include "frontend/win32/dpi.h"
+#include "platform/win32/win32_text.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <climits>
+#include <numeric>
+
+namespace vqd::win32ui {
+
+using win32::narrow;
+using win32::widen;
+
+namespace {
+
+constexpr UINT kReleaseRetired = WM_APP + 1;
+constexpr DWORD kMainStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+constexpr DWORD kModalStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+constexpr int kStatusTwips = 330;
+constexpr Colour kStatusBack = Colour::rgb(0x8B0000);
+constexpr Colour kStatusFore = Colour::rgb(0xFFFFFF);
+
+ATOM g_form_class = 0;
+
+COLORREF to_colorref(Colour c) {
+    // The system colour carries its GetSysColor index in the low byte.
+    return c.is_system() ? GetSysColor(static_cast<int>(c.bgr() & 0xFF)) : static_cast<COLORREF>(c.bgr());
+}
+
+std::wstring window_text(HWND window) {
+    const int n = GetWindowTextLengthW(window);
+    std::wstring text(static_cast<size_t>(n) + 1, L'\0');
+    const int got = GetWindowTextW(window, text.data(), n + 1);
+    text.resize(static_cast<size_t>(std::max(got, 0)));
+    return text;
+}
+
+// A multi-line EDIT breaks lines only at CR LF.
+std::wstring display_text(const Control& c) {
+    std::wstring text = widen(c.text());
+    if (!c.multiline()) return text;
+    std::wstring out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == L'\n' && (i == 0 || text[i - 1] != L'\r')) out += L'\r';
+        out += text[i];
+    }
+    return out;
+}
+
+WPARAM check_state(int value) {
+    return value == 1 ? BST_CHECKED : value == 2 ? BST_INDETERMINATE : BST_UNCHECKED;
+}
+
+}  // namespace
+
+void register_form_class() {
+    if (g_form_class) return;
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = WindowView::procedure;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
+    if (!wc.hIcon) wc.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+    // A form's own background: the button-face colour of the desktop scheme.
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kFormClassName;
+    g_form_class = RegisterClassExW(&wc);
+}
+
+int run_message_loop() {
+    MSG msg{};
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+        if (root && GetClassLongPtrW(root, GCW_ATOM) == g_form_class && IsDialogMessageW(root, &msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return static_cast<int>(msg.wParam);
+}
+
+// --- Creation ---
+
+WindowView::WindowView(Window& model, HWND owner, SchedulerDriver& driver, FontCache& fonts)
+    : model_(model), owner_(owner), driver_(driver), fonts_(fonts) {
+    register_form_class();
+    const UINT guess = dpi_at_point({0, 0});
+    dpi_ = dpi_at_point({twips_to_px(model_.left(), guess), twips_to_px(model_.top(), guess)});
+    const DWORD style = owner ? kModalStyle : kMainStyle;
+    positioning_ = true;  // until place_window() puts it where the model says
+    hwnd_ = CreateWindowExW(0, kFormClassName, widen(model_.caption()).c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT,
+                            CW_USEDEFAULT, CW_USEDEFAULT, owner, nullptr, GetModuleHandleW(nullptr), this);
+    dpi_ = dpi_of_window(hwnd_);
+    model_.set_handle(reinterpret_cast<std::uintptr_t>(hwnd_));
+
+    tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+    create_controls();
+    status_ = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_CENTERIMAGE |
+                                                     SS_ENDELLIPSIS | SS_NOTIFY,
+                              0, 0, 0, 0, hwnd_, nullptr, GetModuleHandleW(nullptr), nullptr);
+    add_tooltip(status_, L" ");
+    apply_fonts();
+    place_window();
+    update_status();
+    observer_ = model_.observe([this](const Change& change) { apply(change); });
+}
+
+WindowView::~WindowView() {
+    if (!detached_) model_.unobserve(observer_);
+    child_.reset();
+    retired_.clear();
+    if (hwnd_) {
+        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+        DestroyWindow(hwnd_);
+    }
+    for (auto& [colour, brush] : brushes_) DeleteObject(brush);
+}
+
+void WindowView::create_controls() {
+    const auto& controls = model_.controls();
+    items_.clear();
+    for (const auto& c : controls) items_.push_back(Item{c.get()});
+    // Children are created in the Tab order, which is the order Tab walks them;
+    // the controls outside it follow in inventory order.
+    std::vector<size_t> order(controls.size());
+    std::iota(order.begin(), order.end(), size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        const int ta = controls[a]->tab_index() < 0 ? INT_MAX : controls[a]->tab_index();
+        const int tb = controls[b]->tab_index() < 0 ? INT_MAX : controls[b]->tab_index();
+        return ta < tb;
+    });
+    for (size_t index : order) create_control(index);
+}
+
+void WindowView::create_control(size_t index) {
+    Item& item = items_[index];
+    const Control& c = *item.control;
+    DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
+    DWORD ex_style = 0;
+    const wchar_t* window_class = nullptr;
+    switch (c.kind()) {
+        case ControlKind::Label:
+            window_class = L"STATIC";
+            style |= SS_LEFT | SS_NOPREFIX | SS_NOTIFY;
+            break;
+        case ControlKind::TextBox:
+            window_class = L"EDIT";
+            ex_style |= WS_EX_CLIENTEDGE;
+            style |= ES_LEFT | (c.multiline() ? ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL : ES_AUTOHSCROLL);
+            if (c.locked()) style |= ES_READONLY;
+            break;
+        case ControlKind::TickBox:
+            window_class = L"BUTTON";
+            style |= BS_3STATE | BS_MULTILINE;
+            break;
+        case ControlKind::Button:
+            window_class = L"BUTTON";
+            style |= BS_PUSHBUTTON | BS_MULTILINE;
+            break;
+        case ControlKind::Timer:
+        case ControlKind::Line:
+            return;
+    }
+    if (c.visible()) style |= WS_VISIBLE;
+    if (!c.enabled()) style |= WS_DISABLED;
+    if (c.tab_index() >= 0) style |= WS_TABSTOP;
+    const auto id = static_cast<UINT_PTR>(kFirstControlId + index);
+    item.hwnd = CreateWindowExW(ex_style, window_class, display_text(c).c_str(), style, 0, 0, 0, 0, hwnd_,
+                                reinterpret_cast<HMENU>(id), GetModuleHandleW(nullptr), nullptr);
+    if (c.kind() == ControlKind::TickBox) SendMessageW(item.hwnd, BM_SETCHECK, check_state(c.value()), 0);
+    if (!c.tooltip().empty()) add_tooltip(item.hwnd, widen(c.tooltip()));
+}
+
+void WindowView::add_tooltip(HWND control, const std::wstring& text) {
+    TOOLINFOW info{};
+    info.cbSize = TTTOOLINFOW_V2_SIZE;  // understood by every version of the common controls
+    info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    info.hwnd = hwnd_;
+    info.uId = reinterpret_cast<UINT_PTR>(control);
+    info.lpszText = const_cast<wchar_t*>(text.c_str());
+    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+}
+
+void WindowView::show() {
+    ShowWindow(hwnd_, SW_SHOWNORMAL);
+    UpdateWindow(hwnd_);
+    const Item* first = nullptr;
+    for (const Item& item : items_) {
+        const Control& c = *item.control;
+        if (!item.hwnd || c.tab_index() < 0 || !IsWindowEnabled(item.hwnd) || !IsWindowVisible(item.hwnd)) continue;
+        if (!first || c.tab_index() < first->control->tab_index()) first = &item;
+    }
+    if (first) SetFocus(first->hwnd);
+}
+
+HWND WindowView::control_window(std::string_view name) const {
+    for (const Item& item : items_)
+        if (item.control->name() == name) return item.hwnd;
+    return nullptr;
+}
+
+// --- Placement ---
+
+int WindowView::status_height() const { return model_.status().empty() ? 0 : twips_to_px(kStatusTwips, dpi_); }
+
+void WindowView::place_window() {
+    // Left, Top, Width and Height are the outer window's, as stored.
+    const int x = twips_to_px(model_.left(), dpi_);
+    const int y = twips_to_px(model_.top(), dpi_);
+    const int w = twips_to_px(model_.width(), dpi_);
+    const int h = twips_to_px(model_.height(), dpi_) + status_height();
+    positioning_ = true;
+    SetWindowPos(hwnd_, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
+    positioning_ = false;
+    placed_at_ = {x, y};
+    layout_controls();
+}
+
+void WindowView::layout_controls() {
+    for (Item& item : items_) {
+        if (!item.hwnd) continue;
+        const Rect r = item.control->rect();
+        MoveWindow(item.hwnd, twips_to_px(r.left, dpi_), twips_to_px(r.top, dpi_), twips_to_px(r.width, dpi_),
+                   twips_to_px(r.height, dpi_), TRUE);
+    }
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    const int h = status_height();
+    MoveWindow(status_, 0, client.bottom - h, client.right, h, TRUE);
+    InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void WindowView::apply_fonts() {
+    for (Item& item : items_) {
+        if (!item.hwnd) continue;
+        const Font& font = item.control->font() ? *item.control->font() : kDefaultFont;
+        SendMessageW(item.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.get(font, dpi_)), TRUE);
+    }
+    SendMessageW(status_, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.get(Font{"Arial", 8.25, 700}, dpi_)), TRUE);
+    SendMessageW(tooltip_, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.get(kDefaultFont, dpi_)), TRUE);
+}
+
+void WindowView::update_status() {
+    const std::wstring text = widen(model_.status());
+    SetWindowTextW(status_, (L" " + text).c_str());
+    TOOLINFOW info{};
+    info.cbSize = TTTOOLINFOW_V2_SIZE;
+    info.hwnd = hwnd_;
+    info.uId = reinterpret_cast<UINT_PTR>(status_);
+    std::wstring tip = text.empty() ? L" " : text;
+    info.lpszText = tip.data();
+    SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&info));
+    ShowWindow(status_, text.empty() ? SW_HIDE : SW_SHOWNA);
+    place_window();
+}
+
+// --- Changes from the model ---
+
+WindowView::Item* WindowView::item_of(HWND control) {
+    for (Item& item : items_)
+        if (item.hwnd == control) return &item;
+    return nullptr;
+}
+
+WindowView::Item* WindowView::item_of(const Control* control) {
+    for (Item& item : items_)
+        if (item.control == control) return &item;
+    return nullptr;
+}
+
+void WindowView::apply(const Change& change) {
+    if (detached_ || !hwnd_) return;
+    if (!change.control) {
+        switch (change.prop) {
+            case Prop::WindowCaption:
+                SetWindowTextW(hwnd_, widen(model_.caption()).c_str());
+                break;
+            case Prop::WindowGeometry:
+                place_window();
+                break;
+            case Prop::ModalChildOpened:
+                open_child();
+                break;
+            case Prop::Closed:
+                model_closed();
+                break;
+            case Prop::Status:
+                update_status();
+                break;
+            default:
+                break;
+        }
+        return;
+    }
+    Item* item = item_of(change.control);
+    if (!item) return;
+    if (item->control->kind() == ControlKind::Line) {
+        InvalidateRect(hwnd_, nullptr, TRUE);
+        return;
+    }
+    if (item->hwnd) apply_control(*item, change.prop);
+}
+
+void WindowView::apply_control(Item& item, Prop prop) {
+    const Control& c = *item.control;
+    HWND h = item.hwnd;
+    switch (prop) {
+        case Prop::Caption:
+        case Prop::Text:
+            apply_text(item);
+            break;
+        case Prop::Enabled:
+            // A disabled window cannot keep the focus: hand it on along the Tab order.
+            if (!c.enabled() && GetFocus() == h) {
+                HWND next = GetNextDlgTabItem(hwnd_, h, FALSE);
+                SetFocus(next && next != h ? next : hwnd_);
+            }
+            EnableWindow(h, c.enabled());
+            break;
+        case Prop::Locked:
+            SendMessageW(h, EM_SETREADONLY, c.locked(), 0);
+            break;
+        case Prop::Visible:
+            ShowWindow(h, c.visible() ? SW_SHOWNA : SW_HIDE);
+            break;
+        case Prop::BackColor:
+        case Prop::ForeColor:
+            InvalidateRect(h, nullptr, TRUE);
+            break;
+        case Prop::Value:
+            SendMessageW(h, BM_SETCHECK, check_state(c.value()), 0);
+            break;
+        case Prop::Geometry: {
+            const Rect r = c.rect();
+            MoveWindow(h, twips_to_px(r.left, dpi_), twips_to_px(r.top, dpi_), twips_to_px(r.width, dpi_),
+                       twips_to_px(r.height, dpi_), TRUE);
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+void WindowView::apply_text(Item& item) {
+    const std::wstring wanted = display_text(*item.control);
+    if (window_text(item.hwnd) == wanted) return;  // keeps the caret where the user typed
+    applying_ = true;
+    SetWindowTextW(item.hwnd, wanted.c_str());
+    applying_ = false;
+}
+
+// --- The modal child ---
+
+void WindowView::open_child() {
+    Window* child = model_.modal_child();
+    if (!child) return;
+    if (child_) retired_.push_back(std::move(child_));
+    child_ = std::make_unique<WindowView>(*child, hwnd_, driver_, fonts_);
+    child_->on_closed = [this] { child_closed(); };
+    EnableWindow(hwnd_, FALSE);
+    child_->show();
+}
+
+void WindowView::child_closed() {
+    // The owner is enabled before its owned window goes, so the system hands
+    // the activation back to it rather than to some other program.
+    EnableWindow(hwnd_, TRUE);
+    SetActiveWindow(hwnd_);
+    // The child's view is on the call stack (its own close); release it later.
+    retired_.push_back(std::move(child_));
+    PostMessageW(hwnd_, kReleaseRetired, 0, 0);
+}
+
+void WindowView::model_closed() {
+    detached_ = true;
+    model_.unobserve(observer_);
+    if (on_closed) on_closed();
+    if (hwnd_) DestroyWindow(hwnd_);
+}
+
+// --- Input ---
+
+void WindowView::command(WORD id, WORD code, HWND from) {
+    if (id < kFirstControlId || static_cast<size_t>(id - kFirstControlId) >= items_.size()) return;
+    Item& item = items_[static_cast<size_t>(id - kFirstControlId)];
+    if (item.hwnd != from) return;
+    Control& c = *item.control;
+    switch (c.kind()) {
+        case ControlKind::Button:
+        case ControlKind::TickBox:
+        case ControlKind::Label:
+            if (code != BN_CLICKED) return;  // STN_CLICKED has the same code
+            model_.post_click(c);
+            break;
+        case ControlKind::TextBox: {
+            if (code != EN_CHANGE || applying_) return;
+            const std::wstring text = window_text(from);
+            if (text == display_text(c)) return;
+            model_.post_edit(c, narrow(text));
+            break;
+        }
+        default:
+            return;
+    }
+    driver_.drive();
+}
+
+// --- Painting ---
+
+LRESULT WindowView::control_colours(HDC dc, HWND from, bool edit_asks) {
+    COLORREF fore;
+    COLORREF back;
+    if (from == status_) {
+        fore = to_colorref(kStatusFore);
+        back = to_colorref(kStatusBack);
+    } else if (Item* item = item_of(from)) {
+        const Control& c = *item->control;
+        const bool text_box = c.kind() == ControlKind::TextBox;
+        fore = c.fore_colour() ? to_colorref(*c.fore_colour()) : GetSysColor(text_box ? COLOR_WINDOWTEXT : COLOR_BTNTEXT);
+        back = c.back_colour() ? to_colorref(*c.back_colour()) : GetSysColor(text_box ? COLOR_WINDOW : COLOR_BTNFACE);
+    } else {
+        fore = GetSysColor(edit_asks ? COLOR_WINDOWTEXT : COLOR_BTNTEXT);
+        back = GetSysColor(edit_asks ? COLOR_WINDOW : COLOR_BTNFACE);
+    }
+    SetTextColor(dc, fore);
+    SetBkColor(dc, back);
+    SetBkMode(dc, OPAQUE);
+    HBRUSH& brush = brushes_[back];
+    if (!brush) brush = CreateSolidBrush(back);
+    return reinterpret_cast<LRESULT>(brush);
+}
+
+void WindowView::paint_lines(HDC dc) {
+    for (const Item& item : items_) {
+        const Control& c = *item.control;
+        if (c.kind() != ControlKind::Line || !c.visible()) continue;
+        const COLORREF colour = c.fore_colour() ? to_colorref(*c.fore_colour()) : GetSysColor(COLOR_WINDOWTEXT);
+        HPEN pen = CreatePen(PS_SOLID, std::max(1, twips_to_px(15, dpi_)), colour);
+        HGDIOBJ old = SelectObject(dc, pen);
+        const Rect r = c.rect();  // one end at left/top, the other at width/height
+        MoveToEx(dc, twips_to_px(r.left, dpi_), twips_to_px(r.top, dpi_), nullptr);
+        LineTo(dc, twips_to_px(r.width, dpi_), twips_to_px(r.height, dpi_));
+        SelectObject(dc, old);
+        DeleteObject(pen);
+    }
+}
+
+// --- Messages ---
+
+LRESULT CALLBACK WindowView::procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_NCCREATE) {
+        auto* view = static_cast<WindowView*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+        view->hwnd_ = window;
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(view));
+    }
+    auto* view = reinterpret_cast<WindowView*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    return view ? view->handle(message, wparam, lparam) : DefWindowProcW(window, message, wparam, lparam);
+}
+
+LRESULT WindowView::handle(UINT message, WPARAM wparam, LPARAM lparam) {
+    HWND self = hwnd_;
+    switch (message) {
+        case WM_COMMAND:
+            if (lparam) command(LOWORD(wparam), HIWORD(wparam), reinterpret_cast<HWND>(lparam));
+            return 0;
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLOREDIT:
+        case WM_CTLCOLORBTN:
+            return control_colours(reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam),
+                                   message == WM_CTLCOLOREDIT);
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(self, &ps);
+            paint_lines(dc);
+            EndPaint(self, &ps);
+            return 0;
+        }
+        case WM_CLOSE:
+            // The model decides; the window goes when the model says it closed.
+            model_.post_close();
+            driver_.drive();
+            return 0;
+        case WM_ACTIVATE:
+            if (LOWORD(wparam) == WA_INACTIVE) {
+                HWND focus = GetFocus();
+                if (focus && IsChild(self, focus)) last_focus_ = focus;
+            } else if (last_focus_ && IsWindow(last_focus_) && IsWindowEnabled(last_focus_)) {
+                SetFocus(last_focus_);
+                return 0;
+            }
+            break;
+        case WM_WINDOWPOSCHANGED: {
+            const auto* pos = reinterpret_cast<const WINDOWPOS*>(lparam);
+            if (!positioning_ && !(pos->flags & SWP_NOMOVE) && !IsIconic(self) && !detached_) {
+                RECT r{};
+                GetWindowRect(self, &r);
+                if (r.left != placed_at_.x || r.top != placed_at_.y) {
+                    placed_at_ = {r.left, r.top};
+                    model_.set_position(px_to_twips(r.left, dpi_), px_to_twips(r.top, dpi_));
+                }
+            }
+            break;
+        }
+        case WM_DPICHANGED: {
+            dpi_ = HIWORD(wparam);
+            apply_fonts();
+            const auto* suggested = reinterpret_cast<const RECT*>(lparam);
+            positioning_ = true;
+            SetWindowPos(self, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                         suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+            positioning_ = false;
+            placed_at_ = {suggested->left, suggested->top};
+            layout_controls();
+            return 0;
+        }
+        case WM_SYSCOLORCHANGE:
+            InvalidateRect(self, nullptr, TRUE);
+            break;
+        case kReleaseRetired:
+            retired_.clear();
+            return 0;
+        case WM_NCDESTROY:
+            hwnd_ = nullptr;
+            SetWindowLongPtrW(self, GWLP_USERDATA, 0);
+            break;
+        default:
+            break;
+    }
+    return DefWindowProcW(self, message, wparam, lparam);
+}
+
+}  // namespace vqd::win32ui
