@@ -69,6 +69,19 @@ TEST_F(SettingsStoreTest, AnyTextComesBackExactly) {
             << "value " << i - 1;
 }
 
+TEST_F(SettingsStoreTest, ReadsSeeWhatAnotherCopySavedMeanwhile) {
+    settings.save_text("CLI_NAME_TEXTBOX", "first");
+    EXPECT_EQ(settings.text("CLI_NAME_TEXTBOX"), "first");
+    put(dir / "go", "");
+    ASSERT_EQ(wait_exit(spawn({VQD_PROBE, "save", "LTC-panel", dir / "go", "1", "CLI_NAME_TEXTBOX"})), 0);
+    EXPECT_EQ(settings.text("CLI_NAME_TEXTBOX"), "CLI_NAME_TEXTBOX-0");
+    // Saving one key here keeps the other copy's value of another.
+    ASSERT_EQ(wait_exit(spawn({VQD_PROBE, "save", "LTC-panel", dir / "go", "1", "CLI_LOCATION_TEXTBOX"})), 0);
+    settings.save_text("CLI_NAME_TEXTBOX", "second");
+    EXPECT_EQ(probe_get("CLI_LOCATION_TEXTBOX"), "CLI_LOCATION_TEXTBOX-0\n");
+    EXPECT_EQ(probe_get("CLI_NAME_TEXTBOX"), "second\n");
+}
+
 TEST_F(SettingsStoreTest, AbsentKeysAndSectionsGiveTheDefault) {
     EXPECT_EQ(store.get("VQ-DAZ-ER", "LTC-panel", "MainWidth", "5280"), "5280");
     EXPECT_FALSE(fs::exists(file())) << "reading created the file";
@@ -97,6 +110,20 @@ TEST_F(SettingsStoreTest, AFolderThatCannotBeMadeIsAReportedFailure) {
     put(dir / "not-a-folder", "x");
     ConfigHome blocked(dir.path() / "not-a-folder");
     EXPECT_THROW(store.save("VQ-DAZ-ER", "LTC-panel", "MainLeft", "1"), PlatformError);
+}
+
+TEST_F(SettingsStoreTest, AFileWithBrokenLinesStillGivesItsKeys) {
+    fs::create_directories(dir / "VQ-DAZ-ER");
+    put(file(), "[General]\nMainLeft=1500\nthis line is no INI\nCLI_NAME_TEXTBOX=litecoin-cli\n");
+    EXPECT_EQ(settings.coordinate("MainLeft"), 1500.0f);
+    EXPECT_EQ(settings.text("CLI_NAME_TEXTBOX"), "litecoin-cli");
+    EXPECT_EQ(settings.coordinate("MainTop"), 1000.0f);
+    // A save rewrites the file without the broken line and keeps every key.
+    settings.save_coordinate("MainTop", 2500.0f);
+    EXPECT_EQ(slurp(file()).find("this line is no INI"), std::string::npos);
+    EXPECT_EQ(probe_get("MainTop"), "2500\n");
+    EXPECT_EQ(probe_get("MainLeft"), "1500\n");
+    EXPECT_EQ(probe_get("CLI_NAME_TEXTBOX"), "litecoin-cli\n");
 }
 
 TEST_F(SettingsStoreTest, TwoProcessesSavingAtOnceKeepEveryKey) {

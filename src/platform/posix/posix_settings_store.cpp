@@ -21,7 +21,7 @@ std::string status_text(QSettings::Status status) {
     switch (status) {
     case QSettings::NoError: return "no error";
     case QSettings::AccessError: return "the settings file cannot be read or written";
-    case QSettings::FormatError: return "the settings file is not a valid INI file";
+    case QSettings::FormatError: return "the settings file is not INI text";
     }
     return "unknown settings error";
 }
@@ -47,7 +47,9 @@ std::string PosixSettingsStore::file_path(const std::string& application, const 
 std::string PosixSettingsStore::get(const std::string& application, const std::string& section,
                                     const std::string& key, const std::string& fallback) {
     QSettings settings(q(file_path(application, section)), QSettings::IniFormat);
-    if (settings.status() != QSettings::NoError)
+    // A file with lines that are not INI text still gives the keys it holds;
+    // the others take their defaults, as any unreadable value does.
+    if (settings.status() == QSettings::AccessError)
         throw PlatformError("get setting", key, status_text(settings.status()));
     const QVariant value = settings.value(q(key));
     if (!value.isValid()) return fallback;
@@ -65,7 +67,9 @@ void PosixSettingsStore::save(const std::string& application, const std::string&
     QSettings settings(q(path), QSettings::IniFormat);
     settings.setValue(q(key), q(value));
     settings.sync();
-    if (settings.status() != QSettings::NoError)
+    // A format error still writes the file (the lines that were not INI text
+    // are dropped, every key is kept), so only a refused access is a failure.
+    if (settings.status() == QSettings::AccessError)
         throw PlatformError("save setting", key, status_text(settings.status()) + " (" + path + ")");
 }
 
