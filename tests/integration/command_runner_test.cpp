@@ -42,6 +42,17 @@ TEST_F(CommandRunnerTest, BatchSuffixIsRecognisedInAnyLetterCase) {
     }
 }
 
+TEST_F(CommandRunnerTest, RelativeBatchPathMeansTheWorkingFolder) {
+    client.configure("blocks=42\n");
+    const std::string log = (client.work / "DAZ-ER-GBC.LOG").string();
+    files.write_line(client.work / "DAZ-ER-GBC.BAT", client.line("getblockcount", log));
+    const fs::path before = fs::current_path();
+    fs::current_path(client.work);
+    runner.run("DAZ-ER-GBC.BAT", WindowStyle::Hidden);
+    fs::current_path(before);
+    EXPECT_TRUE(eventually([&] { return slurp(log) == "42\n"; }, std::chrono::seconds(5)));
+}
+
 TEST_F(CommandRunnerTest, ImpossibleLinesFailAtOnce) {
     EXPECT_THROW(runner.run("", WindowStyle::Hidden), PlatformError);
     try {

@@ -118,7 +118,9 @@ void PosixCommandRunner::run(const std::string& command_line, WindowStyle /*styl
     if (::stat(command_line.c_str(), &info) != 0)
         throw PlatformError("run command", command_line, std::strerror(errno));
     if (!S_ISREG(info.st_mode)) throw PlatformError("run command", command_line, "not a batch file");
-    start_detached(command_line, {"sh", "-c", kBatchScript, "sh", command_line});
+    // `.` looks a name without a slash up in PATH; the line means the file here.
+    const std::string file = command_line.find('/') == std::string::npos ? "./" + command_line : command_line;
+    start_detached(command_line, {"sh", "-c", kBatchScript, "sh", file});
 }
 
 }  // namespace vqd
