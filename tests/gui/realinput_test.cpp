@@ -1,0 +1,112 @@
+// Under a real X server (Xvfb) with real input from xdotool: a block-count
+// poll holds the only handler for six seconds of waits. The window must keep
+// painting meanwhile (the yellow reading stage, then the system window colour,
+// are on the screen when they should be), and a click made during the wait
+// must reach its handler after the wait, exactly once.
+#include "gui_support.h"
+
+#include <QGuiApplication>
+#include <QProcess>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+#include <vector>
+
+namespace vqd::gui_test {
+namespace {
+
+class RealInputTest : public GuiTest {
+protected:
+    // A real click at the middle of a widget, made by another program.
+    static void xdotool_click(QWidget* w, bool wait) {
+        const QPoint p = w->mapToGlobal(w->rect().center());
+        const QStringList args = {"mousemove", QString::number(p.x()), QString::number(p.y()), "click", "1"};
+        if (wait) {
+            QProcess::execute("xdotool", args);
+        } else {
+            QProcess::startDetached("xdotool", args);
+        }
+    }
+    // What the X server shows at a widget, read back from the root window.
+    static QImage screen_at(QWidget* w) {
+        const QRect r(w->mapToGlobal(QPoint(0, 0)), w->size());
+        return QGuiApplication::primaryScreen()->grabWindow(0, r.x(), r.y(), r.width(), r.height()).toImage();
+    }
+};
+
+TEST_F(RealInputTest, ClickDuringAPollWaitComesAfterItOnceAndTheWindowKeepsPainting) {
+    if (QGuiApplication::platformName() != "xcb") GTEST_SKIP() << "needs an X server (run under xvfb-run)";
+    store("CLI_GBC_BAT_TICKBOX", "1");
+    store("AlwaysOnTopTimer_TICKBOX", "0");
+    store("CLI_GBC_FULL_BAT_LOCATION_TEXTBOX", "/work/DAZ-ER-GBC.BAT");
+    store("CLI_GBC_FULL_LOG_LOCATION_TEXTBOX", "/work/DAZ-ER-GBC.LOG");
+
+    QImage yellow_stage, background_stage;
+    std::vector<std::unique_ptr<QProcess>> shots;
+    std::int64_t batch_ran = -1;
+    // The poll runs the batch file one second into its handler; from there on
+    // the handler waits 3 s, turns the box yellow, waits 1 s, shows the log on
+    // the system window colour, and so on. Everything below fires inside those
+    // waits: Qt timers still run there, user input does not.
+    platform.runner.on_run = [&](const std::string& line) {
+        if (line != "/work/DAZ-ER-GBC.BAT") return;
+        platform.files.content["/work/DAZ-ER-GBC.LOG"] = "4711\r\n";
+        batch_ran = clock.now_ms();
+        QTimer::singleShot(1000, [&] { xdotool_click(widget("CLI_GCC_BAT_TICKBOX"), false); });
+        QTimer::singleShot(3500, [&] {
+            yellow_stage = screen_at(widget("CURRENT_BLOCK_TEXTBOX"));
+            auto shot = std::make_unique<QProcess>();
+            shot->start("import", {"-window", "root", shot_path("realinput-poll-wait.png")});
+            shots.push_back(std::move(shot));
+        });
+        QTimer::singleShot(4500, [&] { background_stage = screen_at(widget("CURRENT_BLOCK_TEXTBOX")); });
+    };
+
+    start();
+    struct Seen {
+        std::string what;
+        std::int64_t at;
+        int value;
+    };
+    std::vector<Seen> seen;
+    const int id = main->observe([&](const Change& ch) {
+        if (!ch.control) return;
+        if (ch.control->name() == "CLI_GCC_BAT_TICKBOX" && ch.prop == Prop::Value)
+            seen.push_back({"tick", clock.now_ms(), ch.control->value()});
+        if (ch.control->name() == "GETBLOCKCOUNT_COMMAND_TIMER" && ch.prop == Prop::Enabled && !ch.control->enabled())
+            seen.push_back({"poll over", clock.now_ms(), 0});
+    });
+
+    xdotool_click(widget("GETBLOCKCOUNT_BUTTON"), true);
+    ASSERT_TRUE(wait_until([&] { return batch_ran >= 0; }, 5000)) << "the G-B-C click did not start a poll";
+    ASSERT_TRUE(wait_until([&] { return seen.size() >= 2; }, 10000));
+    QTest::qWait(500);  // a second delivery of the click would show by now
+    main->unobserve(id);
+
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].what, "poll over");
+    EXPECT_EQ(seen[1].what, "tick");
+    EXPECT_EQ(seen[1].value, 1);
+    EXPECT_GE(seen[1].at, seen[0].at);
+    EXPECT_EQ((*main)["CLI_GCC_BAT_TICKBOX"].value(), 1);
+    EXPECT_EQ(shown_text(widget("CURRENT_BLOCK_TEXTBOX")), "4711");
+
+    // Read back from the server: the box's background, clear of its text.
+    ASSERT_FALSE(yellow_stage.isNull());
+    ASSERT_FALSE(background_stage.isNull());
+    const QPoint inside(yellow_stage.width() - 5, yellow_stage.height() - 5);
+    EXPECT_EQ(yellow_stage.pixelColor(inside), QColor(255, 255, 0));
+    EXPECT_EQ(background_stage.pixelColor(inside), QApplication::palette().color(QPalette::Base));
+    yellow_stage.save(shot_path("realinput-yellow-stage.png"));
+    for (auto& s : shots) {
+        if (s->state() != QProcess::NotRunning) s->waitForFinished(10000);
+        EXPECT_EQ(s->exitCode(), 0);
+    }
+}
+
+}  // namespace
+}  // namespace vqd::gui_test
+
+int main(int argc, char** argv) { return vqd::gui_test::run_all(argc, argv, "xcb"); }
