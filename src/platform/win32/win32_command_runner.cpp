@@ -23,7 +23,7 @@ std::string trimmed(const std::string& s) {
 bool ends_with_nocase(const std::string& s, std::string_view suffix) {
     if (s.size() < suffix.size()) return false;
     return std::equal(suffix.begin(), suffix.end(), s.end() - static_cast<std::ptrdiff_t>(suffix.size()),
-                      [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+                      [](char lower, char c) { return std::tolower(static_cast<unsigned char>(c)) == lower; });
 }
 
 std::wstring interpreter_path() {
