@@ -52,6 +52,8 @@ public:
     // The native window of a control (nullptr for timers and lines).
     HWND control_window(std::string_view name) const;
     UINT dpi() const { return dpi_; }
+    // The error strip (hidden while the model reports no failure).
+    HWND status_window() const { return status_; }
 
     // Called once the model window has closed and its native window is gone.
     std::function<void()> on_closed;

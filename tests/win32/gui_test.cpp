@@ -1,0 +1,366 @@
+// The native renderer under a real display (Xvfb under Wine): every control
+// where and as the model says, input going to the model through the scheduler,
+// the modal settings window, the error strip, fonts, and the painting wait.
+#include "frontend/win32/dpi.h"
+#include "frontend/win32/fonts.h"
+#include "frontend/win32/scheduler_driver.h"
+#include "frontend/win32/window_view.h"
+#include "model/virtual_clock.h"
+#include "platform/win32/win32_clock.h"
+#include "platform/win32/win32_text.h"
+#include "support.h"
+#include "windows/main_window.h"
+#include "windows/settings_window.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace vqd {
+namespace {
+
+using win32::narrow;
+using win32ui::twips_to_px;
+
+std::string text_of(HWND window) {
+    wchar_t buffer[512] = {};
+    GetWindowTextW(window, buffer, 512);
+    return narrow(buffer);
+}
+
+RECT client_rect_of(HWND child) {
+    RECT r{};
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+COLORREF pixel(HWND window, int x, int y) {
+    UpdateWindow(GetAncestor(window, GA_ROOT));
+    HDC dc = GetDC(window);
+    const COLORREF c = GetPixel(dc, x, y);
+    ReleaseDC(window, dc);
+    return c;
+}
+
+// A point of the control's own background: right of any left-aligned text.
+COLORREF background_of(HWND control) {
+    RECT r{};
+    GetClientRect(control, &r);
+    return pixel(control, r.right - 3, r.bottom / 2);
+}
+
+COLORREF colorref(Colour c) { return static_cast<COLORREF>(c.bgr()); }
+
+template <typename ClockType>
+class ViewTest : public ::testing::Test {
+protected:
+    ClockType clock;
+    Scheduler scheduler{clock};
+    fake::Platform platform;
+    std::unique_ptr<MainWindow> main;
+    std::unique_ptr<win32ui::SchedulerDriver> driver;
+    win32ui::FontCache fonts;
+    std::unique_ptr<win32ui::WindowView> view;
+    bool closed = false;
+
+    void SetUp() override {
+        if (!test::have_display()) GTEST_SKIP() << "no display: run under Xvfb";
+    }
+
+    void open(const std::map<std::string, std::string>& stored = {}) {
+        for (const auto& [key, value] : stored) platform.store.put("VQ-DAZ-ER", key, value);
+        main = std::make_unique<MainWindow>(scheduler, platform.services());
+        main->start();
+        driver = std::make_unique<win32ui::SchedulerDriver>(scheduler);
+        view = std::make_unique<win32ui::WindowView>(*main, nullptr, *driver, fonts);
+        view->on_closed = [this] { closed = true; };
+        view->show();
+        test::pump_for(50);
+    }
+    HWND control(std::string_view name) const { return view->control_window(name); }
+    void click(std::string_view name) {
+        SendMessageW(control(name), BM_CLICK, 0, 0);
+        test::pump_for(30);
+    }
+};
+
+using RenderTest = ViewTest<VirtualClock>;
+
+TEST_F(RenderTest, EveryControlStandsWhereAndAsTheModelSays) {
+    open();
+    const UINT dpi = view->dpi();
+    int checked = 0;
+    for (const auto& c : main->controls()) {
+        if (c->kind() == ControlKind::Timer || c->kind() == ControlKind::Line) continue;
+        HWND h = control(c->name());
+        ASSERT_NE(h, nullptr) << c->name();
+        const RECT r = client_rect_of(h);
+        const Rect t = c->rect();
+        EXPECT_EQ(r.left, twips_to_px(t.left, dpi)) << c->name();
+        EXPECT_EQ(r.top, twips_to_px(t.top, dpi)) << c->name();
+        EXPECT_EQ(r.right - r.left, twips_to_px(t.width, dpi)) << c->name();
+        EXPECT_EQ(r.bottom - r.top, twips_to_px(t.height, dpi)) << c->name();
+        EXPECT_EQ(text_of(h), c->text()) << c->name();
+        EXPECT_EQ(IsWindowEnabled(h) != FALSE, c->enabled()) << c->name();
+        EXPECT_EQ((GetWindowLongW(h, GWL_STYLE) & WS_VISIBLE) != 0, c->visible()) << c->name();
+        if (c->kind() == ControlKind::TickBox) {
+            EXPECT_EQ(SendMessageW(h, BM_GETCHECK, 0, 0), c->value() == 1 ? BST_CHECKED : BST_UNCHECKED) << c->name();
+        }
+        if (c->kind() == ControlKind::TextBox) {
+            EXPECT_EQ((GetWindowLongW(h, GWL_STYLE) & ES_READONLY) != 0, c->locked()) << c->name();
+        }
+        ++checked;
+    }
+    EXPECT_GT(checked, 30);
+    EXPECT_EQ(text_of(view->hwnd()), "TARNWICK - VQ-DAZ-ER - VQ-DAZ-ER");
+    RECT outer{};
+    GetWindowRect(view->hwnd(), &outer);
+    EXPECT_EQ(outer.left, twips_to_px(1000, dpi));
+    EXPECT_EQ(outer.right - outer.left, twips_to_px(5280, dpi));
+    EXPECT_EQ(outer.bottom - outer.top, twips_to_px(3630, dpi));
+    EXPECT_EQ(main->handle(), reinterpret_cast<std::uintptr_t>(view->hwnd()));
+    std::printf("[ figures  ] %u DPI, main window %ld x %ld pixels\n", dpi, outer.right - outer.left,
+                outer.bottom - outer.top);
+}
+
+TEST_F(RenderTest, ColoursAreTheModelsAndFollowItsChanges) {
+    open();
+    EXPECT_EQ(background_of(control("CURRENT_BLOCK_TEXTBOX")), colorref(colours::black));
+    EXPECT_EQ(background_of(control("AUTORUN_TIMER_TEXTBOX")), colorref(colours::queued_pink));
+    EXPECT_EQ(background_of(control("PROCESS_ACTIVE_LABEL")), colorref(colours::cyan));
+    EXPECT_EQ(background_of(control("VQ_CLI_UI_TITLE")), colorref(colours::black));
+
+    (*main)["PROCESS_ACTIVE_LABEL"].set_back_colour(colours::red);
+    (*main)["CURRENT_BLOCK_TEXTBOX"].set_back_colour(colours::window_background);
+    EXPECT_EQ(background_of(control("PROCESS_ACTIVE_LABEL")), colorref(colours::red));
+    EXPECT_EQ(background_of(control("CURRENT_BLOCK_TEXTBOX")), GetSysColor(COLOR_WINDOW));
+
+    // Green text on black: some pixel of the title is green.
+    HWND title = control("VQ_CLI_UI_TITLE");
+    RECT r{};
+    GetClientRect(title, &r);
+    bool green = false;
+    for (int x = 0; x < r.right && !green; ++x)
+        for (int y = 0; y < r.bottom && !green; ++y) green = pixel(title, x, y) == colorref(colours::green);
+    EXPECT_TRUE(green);
+}
+
+TEST_F(RenderTest, ClicksGoToTheModelWhichDecidesTheTick) {
+    open();
+    click("START_STOP_BUTTON");  // nothing selected: stays "START"
+    EXPECT_EQ(text_of(control("START_STOP_BUTTON")), "START");
+
+    click("CLI_GBC_BAT_TICKBOX");
+    EXPECT_EQ((*main)["CLI_GBC_BAT_TICKBOX"].value(), 1);
+    EXPECT_EQ(SendMessageW(control("CLI_GBC_BAT_TICKBOX"), BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_TRUE(IsWindowEnabled(control("AUTOSTART_TICKBOX")));
+    EXPECT_FALSE(IsWindowEnabled(control("CLI_STOP_BAT_TICKBOX")));
+
+    // A handler that puts the tick back: the box never keeps the user's toggle.
+    Control& on_top = (*main)["AlwaysOnTopTimer_TICKBOX"];
+    on_top.on_click = [&] { on_top.set_value(1); };
+    click("AlwaysOnTopTimer_TICKBOX");
+    EXPECT_EQ(SendMessageW(control("AlwaysOnTopTimer_TICKBOX"), BM_GETCHECK, 0, 0), BST_CHECKED);
+
+    click("START_STOP_BUTTON");
+    EXPECT_EQ(text_of(control("START_STOP_BUTTON")), "STOP");
+    EXPECT_FALSE(IsWindowEnabled(control("SETTINGS_BUTTON")));
+}
+
+TEST_F(RenderTest, TabWalksTheFocusOrderSkippingDisabledControls) {
+    open({{"CLI_GBC_BAT_TICKBOX", "1"}});
+    EXPECT_EQ(GetFocus(), control("START_STOP_BUTTON"));
+    std::vector<std::string> expected;
+    std::vector<const Control*> ordered;
+    for (const auto& c : main->controls())
+        if (c->tab_index() >= 0) ordered.push_back(c.get());
+    std::sort(ordered.begin(), ordered.end(), [](auto* a, auto* b) { return a->tab_index() < b->tab_index(); });
+    for (const Control* c : ordered)
+        if (c->enabled() && c->visible()) expected.push_back(c->name());
+
+    std::vector<std::string> walked;
+    HWND at = control("START_STOP_BUTTON");
+    for (size_t i = 0; i < expected.size(); ++i) {
+        walked.push_back(main->controls()[static_cast<size_t>(GetDlgCtrlID(at) - win32ui::kFirstControlId)]->name());
+        at = GetNextDlgTabItem(view->hwnd(), at, FALSE);
+    }
+    EXPECT_EQ(walked, expected);
+    EXPECT_EQ(at, control("START_STOP_BUTTON"));  // and round again
+    EXPECT_EQ(std::find(walked.begin(), walked.end(), "AUTOCLOSE_TIMER_TICKBOX"), walked.end());  // disabled
+}
+
+TEST_F(RenderTest, SettingsWindowIsModalOwnedAndGoesWhenClosed) {
+    open({{"CLI_GBC_BAT_TICKBOX", "1"}});
+    click("SETTINGS_BUTTON");
+    ASSERT_NE(view->child(), nullptr);
+    HWND settings = view->child()->hwnd();
+    EXPECT_EQ(GetWindow(settings, GW_OWNER), view->hwnd());
+    EXPECT_FALSE(IsWindowEnabled(view->hwnd()));
+    EXPECT_EQ(text_of(view->child()->control_window("CLOSE_BUTTON")), "Cancel");
+    EXPECT_EQ(GetFocus(), view->child()->control_window("CLOSE_BUTTON"));
+    EXPECT_EQ(main->modal_child(), main->settings_window());
+
+    PostMessageW(settings, WM_CLOSE, 0, 0);  // the window system's close command
+    test::pump_for(50);
+    EXPECT_FALSE(IsWindow(settings));
+    EXPECT_TRUE(IsWindowEnabled(view->hwnd()));
+    EXPECT_EQ(main->settings_window(), nullptr);
+    EXPECT_EQ(platform.store.writes.back(), "SETTINGS-Top");  // its unload ran
+
+    click("SETTINGS_BUTTON");  // a fresh one each time
+    ASSERT_NE(view->child(), nullptr);
+    SendMessageW(view->child()->control_window("CLOSE_BUTTON"), BM_CLICK, 0, 0);
+    test::pump_for(50);
+    EXPECT_TRUE(IsWindowEnabled(view->hwnd()));
+}
+
+TEST_F(RenderTest, FailuresShowInAStripUnderTheControlsAndGo) {
+    open();
+    RECT before{};
+    GetWindowRect(view->hwnd(), &before);
+    EXPECT_FALSE(IsWindowVisible(view->status_window()));
+
+    main->report_failure("GETBLOCKCOUNT_COMMAND_TIMER_Timer", "read file \"C:\\x.log\": File not found (2)");
+    HWND strip = view->status_window();
+    ASSERT_TRUE(IsWindowVisible(strip));
+    EXPECT_NE(text_of(strip).find("File not found"), std::string::npos);
+    RECT after{};
+    GetWindowRect(view->hwnd(), &after);
+    const RECT s = client_rect_of(strip);
+    EXPECT_EQ((after.bottom - after.top) - (before.bottom - before.top), s.bottom - s.top);
+    RECT client{};
+    GetClientRect(view->hwnd(), &client);
+    EXPECT_EQ(s.bottom, client.bottom);
+    for (const auto& c : main->controls()) {
+        HWND h = control(c->name());
+        if (!h || !IsWindowVisible(h)) continue;
+        const RECT r = client_rect_of(h);
+        RECT overlap{};
+        if (r.top >= s.bottom) continue;  // the hidden band, out of sight below
+        EXPECT_FALSE(IntersectRect(&overlap, &r, &s)) << c->name() << " is covered";
+    }
+    EXPECT_EQ(FindWindowW(L"#32770", nullptr), nullptr);  // no message box
+
+    main->clear_failure("GETBLOCKCOUNT_COMMAND_TIMER_Timer");
+    EXPECT_FALSE(IsWindowVisible(strip));
+    GetWindowRect(view->hwnd(), &after);
+    EXPECT_EQ(after.bottom - after.top, before.bottom - before.top);
+}
+
+TEST_F(RenderTest, FontsAreTheTablesOrTheNearestInstalledFamily) {
+    open();
+    struct Case {
+        const char* control;
+        double points;
+        int weight;
+    };
+    for (const Case& k : {Case{"CURRENT_BLOCK_TEXTBOX", 9.75, 900}, Case{"VQ_CLI_UI_TITLE", 12, 700},
+                          Case{"PROCESS_ACTIVE_LABEL", 8.25, 700}, Case{"START_STOP_BUTTON", 8.25, 400}}) {
+        HWND h = control(k.control);
+        auto font = reinterpret_cast<HFONT>(SendMessageW(h, WM_GETFONT, 0, 0));
+        ASSERT_NE(font, nullptr) << k.control;
+        LOGFONTW lf{};
+        GetObjectW(font, sizeof lf, &lf);
+        EXPECT_EQ(lf.lfHeight, -static_cast<LONG>(std::lround(k.points * view->dpi() / 72.0))) << k.control;
+        EXPECT_EQ(lf.lfWeight, k.weight) << k.control;
+        const auto& spec = (*main)[k.control].font() ? *(*main)[k.control].font() : win32ui::kDefaultFont;
+        const auto candidates = win32ui::FontCache::candidates(spec.family);
+        EXPECT_NE(std::find(candidates.begin(), candidates.end(), std::wstring(lf.lfFaceName)), candidates.end())
+            << k.control << ": " << narrow(lf.lfFaceName);
+
+        // Real glyphs: a narrow and a wide letter differ in width.
+        HDC dc = GetDC(h);
+        HGDIOBJ old = SelectObject(dc, font);
+        SIZE narrow_run{}, wide_run{};
+        GetTextExtentPoint32W(dc, L"iiii", 4, &narrow_run);
+        GetTextExtentPoint32W(dc, L"WWWW", 4, &wide_run);
+        wchar_t face[LF_FACESIZE] = {};
+        GetTextFaceW(dc, LF_FACESIZE, face);
+        SelectObject(dc, old);
+        ReleaseDC(h, dc);
+        EXPECT_LT(narrow_run.cx * 2, wide_run.cx) << k.control;
+        std::printf("[ figures  ] %s: \"%s\" drawn as \"%s\"\n", k.control, std::string(spec.family).c_str(),
+                    narrow(face).c_str());
+    }
+}
+
+TEST_F(RenderTest, AMoveByTheUserIsStoredWhenTheWindowCloses) {
+    open();
+    RECT r{};
+    GetWindowRect(view->hwnd(), &r);
+    SetWindowPos(view->hwnd(), nullptr, r.left + 60, r.top + 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    const UINT dpi = view->dpi();
+    EXPECT_FLOAT_EQ(main->left(), win32ui::px_to_twips(r.left + 60, dpi));
+    EXPECT_FLOAT_EQ(main->top(), win32ui::px_to_twips(r.top + 30, dpi));
+
+    HWND window = view->hwnd();
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    test::pump_for(50);
+    EXPECT_TRUE(closed);
+    EXPECT_TRUE(main->closed());
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(platform.store.value("VQ-DAZ-ER", "MainLeft"), format_coordinate(main->left()));
+}
+
+// --- On the real clock ---
+
+using RealClockTest = ViewTest<Win32Clock>;
+
+TEST_F(RealClockTest, AWaitKeepsPaintingWhileAClickWaitsInTheQueue) {
+    open({{"CLI_GBC_BAT_TICKBOX", "1"}});
+    HWND start = control("START_STOP_BUTTON");
+    HWND box = control("CURRENT_BLOCK_TEXTBOX");
+    std::string caption_in_wait;
+    COLORREF painted_in_wait = 0;
+    scheduler.run_handler(*main, nullptr, "test", [&] {
+        // A click arrives while the handler holds the thread...
+        PostMessageW(start, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+        PostMessageW(start, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+        (*main)["CURRENT_BLOCK_TEXTBOX"].set_back_colour(colours::yellow);
+        scheduler.wait(400);
+        // ...the box was repainted during the wait, the click not yet delivered.
+        HDC dc = GetDC(box);
+        RECT r{};
+        GetClientRect(box, &r);
+        painted_in_wait = GetPixel(dc, r.right - 3, r.bottom / 2);
+        ReleaseDC(box, dc);
+        caption_in_wait = (*main)["START_STOP_BUTTON"].caption();
+    });
+    EXPECT_EQ(painted_in_wait, colorref(colours::yellow));
+    EXPECT_EQ(caption_in_wait, "START");
+    test::pump_for(100);
+    EXPECT_EQ((*main)["START_STOP_BUTTON"].caption(), "STOP");
+    EXPECT_EQ(text_of(start), "STOP");
+}
+
+TEST_F(RealClockTest, TimersTickOnRealTimeAlsoWhileTheSettingsWindowIsOpen) {
+    open({{"CLI_GBC_BAT_TICKBOX", "1"}});
+    click("SETTINGS_BUTTON");
+    ASSERT_NE(view->child(), nullptr);
+    EXPECT_EQ(text_of(control("PROCESS_ACTIVE_LABEL")), "!!! NOT MONITORING !!!");
+    const ULONGLONG t0 = GetTickCount64();
+    ASSERT_TRUE(test::pump_until([&] { return text_of(control("PROCESS_ACTIVE_LABEL")) == "!!! CLI NOT RUNNING !!!"; },
+                                 3000));
+    const ULONGLONG first_tick = GetTickCount64() - t0;
+    EXPECT_FALSE(IsWindowEnabled(view->hwnd()));
+    EXPECT_EQ(background_of(control("PROCESS_ACTIVE_LABEL")), colorref(colours::green));
+
+    // The settings window's composers tick too: the displays fill within a second.
+    HWND display = view->child()->control_window("VQCLI_GBC_COMMAND_TEXTBOX");
+    EXPECT_TRUE(test::pump_until([&] { return text_of(display).find("getblockcount") != std::string::npos; }, 2500));
+    const size_t queries_before = platform.processes.queries.size();
+    test::pump_for(2100);
+    const size_t ticks = platform.processes.queries.size() - queries_before;
+    EXPECT_GE(ticks, 1u);
+    EXPECT_LE(ticks, 3u);
+    std::printf("[ figures  ] first watcher tick %llu ms after opening the settings window; %zu ticks in 2.1 s\n",
+                first_tick, ticks);
+}
+
+}  // namespace
+}  // namespace vqd
