@@ -107,7 +107,19 @@ void Window::post_close() {
 
 void Window::close() {
     if (closed_) return;
-    unload();
+    // Closing is never refused: when the unload handling fails (a save the
+    // store refuses), the failure still goes to the error path, but the
+    // window closes all the same instead of staying open and un-closable.
+    try {
+        unload();
+    } catch (...) {
+        finish_close();
+        throw;
+    }
+    finish_close();
+}
+
+void Window::finish_close() {
     closed_ = true;
     scheduler_.forget(*this);
     if (modal_owner_) {

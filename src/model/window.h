@@ -82,6 +82,8 @@ public:
 
     // The window's load and unload handling. close() runs unload, then marks the
     // window closed and announces Prop::Closed; closing twice does nothing.
+    // An unload that throws still closes the window; the exception then goes
+    // on to the caller (the scheduler's error path).
     virtual void load() {}
     virtual void unload() {}
     void close();
@@ -102,6 +104,8 @@ protected:
     void on_timer(std::string_view control, std::function<void()> handler);
 
 private:
+    void finish_close();
+
     std::string name_;
     Scheduler& scheduler_;
     std::vector<std::unique_ptr<Control>> controls_;
