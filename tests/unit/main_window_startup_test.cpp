@@ -270,3 +270,33 @@ TEST_F(StartUp, AStoredGreyedOptionRunsNoInterlockAndSelectsNoStartUpState) {
 
 }  // namespace
 }  // namespace vqd::test
+
+namespace vqd::test {
+namespace {
+
+TEST_F(StartUp, ASaveThatFailsAtClosingIsReportedAndTheWindowClosesAllTheSame) {
+    start();
+    platform.store.fail_saves = true;
+    main->post_close();
+    scheduler.run_due();
+    EXPECT_TRUE(main->closed());
+    ASSERT_EQ(platform.errors.messages.size(), 1u);
+    EXPECT_NE(platform.errors.messages[0].find("MainLeft"), std::string::npos);
+    EXPECT_FALSE(scheduler.next_due().has_value());
+}
+
+TEST_F(StartUp, AutoCloseWithAFailingStoreStillEndsTheProgramOnce) {
+    put("CLI_STOP_BAT_TICKBOX", "1");
+    put("AUTOSTART_TICKBOX", "1");
+    put("AUTOCLOSE_TIMER_TICKBOX", "1");
+    put("CLI_STOP_BAT_FULL_LOCATION_TEXTBOX", kStopBat);
+    start();
+    platform.store.fail_saves = true;
+    advance(60000);
+    EXPECT_TRUE(main->closed());
+    EXPECT_EQ(platform.errors.messages.size(), 1u);
+    EXPECT_EQ(runs_of(kStopBat).size(), 1u);
+}
+
+}  // namespace
+}  // namespace vqd::test
