@@ -103,17 +103,6 @@ TEST_F(Polls, TheConnectionPollHasNoActionStageAndNoWindowColourStage) {
     EXPECT_EQ(platform.runner.runs.size(), 1u);
 }
 
-TEST_F(Polls, ALogTheClientHasNotFinishedIsReadAsItStands) {
-    // A slow client: the redirect has truncated the log, nothing written yet.
-    platform.runner.on_run = [this](const std::string& line) {
-        if (line == kGbcBat) platform.files.content[kGbcLog] = "";
-    };
-    poll_block_count_once();
-    EXPECT_EQ((*this)["CURRENT_BLOCK_TEXTBOX"].text(), "");
-}
-
-// --- Failures: reported, the handler ends there, the program goes on ---
-
 TEST_F(Polls, AMissingBatchFileIsReportedAndThePollIsNotRetried) {
     platform.runner.failing.insert(kGbcBat);
     with_actions();
@@ -247,6 +236,8 @@ TEST_F(Polls, AutoCloseWhileTheSettingsWindowIsOpenClosesItFirstThenSavesAsUsual
     SettingsWindow* settings = main->settings_window();
     settings->set_position(1500, 2500);
     EXPECT_FALSE(main->accepts_input());
+    click("START_STOP_BUTTON");  // the modal window takes the main window's input
+    EXPECT_EQ((*this)["START_STOP_BUTTON"].caption(), "START");
     platform.store.writes.clear();
     advance(9500);  // the settling wait ends at 21 s; the poll ran meanwhile
     EXPECT_EQ(runs_of(kGbcBat), std::vector<std::int64_t>{13000});

@@ -77,17 +77,6 @@ TEST_F(StartUp, AutoStartWithAnOptionEntersCountingWithEveryControlOfTheRunLocke
     EXPECT_FALSE((*this)["SETTINGS_BUTTON"].enabled());
 }
 
-TEST_F(StartUp, AutoStartWithTheStopOptionCountsDownToTheStopCommand) {
-    put("CLI_STOP_BAT_TICKBOX", "1");
-    put("AUTOSTART_TICKBOX", "1");
-    configure_files();
-    start();
-    EXPECT_EQ((*this)["START_STOP_BUTTON"].caption(), "STOP");
-    EXPECT_FALSE(scheduler.timer_due((*this)["GET_LOOP_TIMER"]).has_value());
-    advance(11000);
-    EXPECT_EQ(runs_of(kStopBat), std::vector<std::int64_t>{11000});
-}
-
 TEST_F(StartUp, AutoStartWithoutAnyOptionComesUpUntickedAndDisabled) {
     put("AUTOSTART_TICKBOX", "1");
     put("AUTOCLOSE_TIMER_TICKBOX", "1");
@@ -268,11 +257,6 @@ TEST_F(StartUp, AStoredGreyedOptionRunsNoInterlockAndSelectsNoStartUpState) {
     EXPECT_EQ((*this)["START_STOP_BUTTON"].caption(), "STOP");
 }
 
-}  // namespace
-}  // namespace vqd::test
-
-namespace vqd::test {
-namespace {
 
 TEST_F(StartUp, ASaveThatFailsAtClosingIsReportedAndTheWindowClosesAllTheSame) {
     start();
