@@ -45,6 +45,11 @@
 //   - wait() outside a handler still advances time but there is nothing to hold
 //     back; tests should wait inside handlers only.
 //   - A handler that re-enables its own timer restarts that timer's grid.
+//   - A timer whose handler always waits longer than its Interval and never
+//     disables itself is due again every time it returns: run_due() and
+//     advance() then never return, just as the program would never be idle.
+//     One-shot handlers disable their timer at the end, and a failed one is
+//     disabled by the window's error path.
 //   - Destroying a control forgets its timer and its pending input; closing a
 //     window therefore ends its timers (its controls die with it).
 #pragma once
