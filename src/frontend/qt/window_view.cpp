@@ -99,7 +99,12 @@ WindowView::WindowView(Window& model, WindowView* owner) : model_(model), owner_
     QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
     ppt_ = qt::pixels_per_twip(screen ? screen->logicalDotsPerInchX() : 96.0);
 
-    form_ = new Form(*this, parent, owner ? Qt::Dialog : Qt::Window);
+    // A fixed-size window: title, system menu and close; minimise for the
+    // main window only; no maximise, which would only show the hidden holders.
+    Qt::WindowFlags flags = (owner ? Qt::Dialog : Qt::Window) | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    if (!owner) flags |= Qt::WindowMinimizeButtonHint;
+    form_ = new Form(*this, parent, flags);
     // Owned and modal: the owner takes no input, its timers and displays go on.
     if (owner) form_->setWindowModality(Qt::WindowModal);
     form_->setObjectName(qs(model_.name()));
