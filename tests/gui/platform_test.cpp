@@ -1,5 +1,5 @@
-// The Qt pieces under the windows: fonts with real glyphs, the clock's wait,
-// the driver on real time, and the topmost service.
+// The Qt pieces under the windows: fonts with real glyphs, the driver on
+// real time around a handler's wait, and the topmost service.
 #include "gui_support.h"
 
 #include "frontend/qt/fonts.h"
@@ -32,30 +32,7 @@ TEST(Fonts, EveryDesignedFamilyDrawsRealGlyphs) {
     }
 }
 
-TEST(Fonts, SizeAndWeightAreKeptAsDesigned) {
-    const QFont heavy = qt::control_font(Font{"Arial Black", 14.25, 900});
-    EXPECT_DOUBLE_EQ(heavy.pointSizeF(), 14.25);
-    EXPECT_EQ(heavy.weight(), QFont::Black);
-    const QFont plain = qt::control_font(std::nullopt);
-    EXPECT_DOUBLE_EQ(plain.pointSizeF(), 8.25);
-    EXPECT_EQ(plain.weight(), QFont::Normal);
-    // The metric-compatible family comes before the wide default.
-    if (QFontDatabase::families().contains("Liberation Sans")) {
-        EXPECT_EQ(qt::nearest_family("Arial"), "Liberation Sans");
-    }
-}
-
 // --- Clock and driver ---
-
-TEST(RealTime, WaitLetsTimersFireAndLastsItsTime) {
-    qt::QtClock clock;
-    int fired = 0;
-    QTimer::singleShot(50, [&] { ++fired; });
-    const auto t0 = clock.now_ms();
-    clock.wait_ms(200);
-    EXPECT_GE(clock.now_ms() - t0, 200);
-    EXPECT_EQ(fired, 1);
-}
 
 // A small window with two timers: one whose first tick waits, one that falls
 // due meanwhile. The held tick must come once the wait is over, and the timer
