@@ -8,6 +8,7 @@
 #include "model/virtual_clock.h"
 #include "platform/win32/win32_clock.h"
 #include "platform/win32/win32_text.h"
+#include "platform/win32/win32_topmost.h"
 #include "support.h"
 #include "windows/main_window.h"
 #include "windows/settings_window.h"
@@ -148,6 +149,26 @@ TEST_F(RenderTest, ColoursAreTheModelsAndFollowItsChanges) {
     for (int x = 0; x < r.right && !green; ++x)
         for (int y = 0; y < r.bottom && !green; ++y) green = pixel(title, x, y) == colorref(colours::green);
     EXPECT_TRUE(green);
+}
+
+TEST_F(RenderTest, TooltipsAreTheTables) {
+    open();
+    int with_tooltip = 0;
+    for (const auto& c : main->controls()) {
+        if (c->tooltip().empty()) continue;
+        ++with_tooltip;
+        wchar_t text[80] = {};
+        TOOLINFOW info{};
+        info.cbSize = TTTOOLINFOW_V2_SIZE;
+        info.hwnd = view->hwnd();
+        info.uId = reinterpret_cast<UINT_PTR>(control(c->name()));
+        info.lpszText = text;
+        SendMessageW(view->tooltip_window(), TTM_GETTEXTW, 80, reinterpret_cast<LPARAM>(&info));
+        EXPECT_EQ(narrow(text), c->tooltip()) << c->name();
+    }
+    EXPECT_EQ(with_tooltip, 4);
+    // Plus the error strip's, which carries the whole text of a long failure.
+    EXPECT_EQ(SendMessageW(view->tooltip_window(), TTM_GETTOOLCOUNT, 0, 0), with_tooltip + 1);
 }
 
 TEST_F(RenderTest, ClicksGoToTheModelWhichDecidesTheTick) {
@@ -360,6 +381,35 @@ TEST_F(RealClockTest, TimersTickOnRealTimeAlsoWhileTheSettingsWindowIsOpen) {
     EXPECT_LE(ticks, 3u);
     std::printf("[ figures  ] first watcher tick %llu ms after opening the settings window; %zu ticks in 2.1 s\n",
                 first_tick, ticks);
+}
+
+TEST(TopmostOnTheDesktop, TheAlwaysOnTopTickLiftsTheMainWindowAboveTheForegroundOne) {
+    if (!test::have_display()) GTEST_SKIP() << "no display: run under Xvfb";
+    Win32Clock clock;
+    Scheduler scheduler{clock};
+    fake::Platform platform;
+    Win32Topmost topmost;
+    MainWindow main(scheduler, Services{platform.store, platform.executable, platform.runner, platform.processes,
+                                        platform.files, topmost, platform.errors, kWindowsFiles});
+    main.start();
+    win32ui::SchedulerDriver driver(scheduler);
+    win32ui::FontCache fonts;
+    win32ui::WindowView view(main, nullptr, driver, fonts);
+    view.show();
+
+    // Another window, topmost itself, takes the foreground.
+    HWND other = CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"other", WS_POPUP | WS_VISIBLE | WS_BORDER, 0, 0, 300,
+                                 300, nullptr, nullptr, nullptr, nullptr);
+    SetForegroundWindow(other);
+    const auto topmost_flag = [](HWND w) { return (GetWindowLongW(w, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; };
+    EXPECT_FALSE(topmost_flag(view.hwnd()));
+    ASSERT_EQ(GetForegroundWindow(), other);
+
+    EXPECT_TRUE(test::pump_until([&] { return topmost_flag(view.hwnd()) && !topmost_flag(other); }, 2500))
+        << "main topmost " << topmost_flag(view.hwnd()) << ", other topmost " << topmost_flag(other)
+        << ", foreground is main " << (GetForegroundWindow() == view.hwnd());
+    EXPECT_EQ(GetForegroundWindow(), other);  // lifted, not activated: the user keeps the focus
+    DestroyWindow(other);
 }
 
 }  // namespace

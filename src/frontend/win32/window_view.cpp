@@ -97,8 +97,11 @@ WindowView::WindowView(Window& model, HWND owner, SchedulerDriver& driver, FontC
     dpi_ = dpi_of_window(hwnd_);
     model_.set_handle(reinterpret_cast<std::uintptr_t>(hwnd_));
 
+    // The tooltip window has no owner: under Wine a window that owns another
+    // cannot be made topmost, which the always-on-top tick needs. It goes with
+    // the form (WM_DESTROY).
     tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
                                GetModuleHandleW(nullptr), nullptr);
     create_controls();
     status_ = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_CENTERIMAGE |
@@ -119,6 +122,7 @@ WindowView::~WindowView() {
         SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
         DestroyWindow(hwnd_);
     }
+    if (tooltip_) DestroyWindow(tooltip_);
     for (auto& [colour, brush] : brushes_) DeleteObject(brush);
 }
 
@@ -525,6 +529,10 @@ LRESULT WindowView::handle(UINT message, WPARAM wparam, LPARAM lparam) {
         case kReleaseRetired:
             retired_.clear();
             return 0;
+        case WM_DESTROY:
+            if (tooltip_) DestroyWindow(tooltip_);
+            tooltip_ = nullptr;
+            break;
         case WM_NCDESTROY:
             hwnd_ = nullptr;
             SetWindowLongPtrW(self, GWLP_USERDATA, 0);

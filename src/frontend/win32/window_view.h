@@ -54,6 +54,7 @@ public:
     UINT dpi() const { return dpi_; }
     // The error strip (hidden while the model reports no failure).
     HWND status_window() const { return status_; }
+    HWND tooltip_window() const { return tooltip_; }
 
     // Called once the model window has closed and its native window is gone.
     std::function<void()> on_closed;
