@@ -240,37 +240,69 @@ TEST_F(RenderTest, SettingsWindowIsModalOwnedAndGoesWhenClosed) {
     EXPECT_TRUE(IsWindowEnabled(view->hwnd()));
 }
 
+int window_height(HWND window) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    return r.bottom - r.top;
+}
+
 TEST_F(RenderTest, FailuresShowInAStripUnderTheControlsAndGo) {
     open();
-    RECT before{};
-    GetWindowRect(view->hwnd(), &before);
+    const int before = window_height(view->hwnd());
     EXPECT_FALSE(IsWindowVisible(view->status_window()));
 
     main->report_failure("GETBLOCKCOUNT_COMMAND_TIMER_Timer", "read file \"C:\\x.log\": File not found (2)");
     HWND strip = view->status_window();
     ASSERT_TRUE(IsWindowVisible(strip));
     EXPECT_NE(text_of(strip).find("File not found"), std::string::npos);
-    RECT after{};
-    GetWindowRect(view->hwnd(), &after);
-    const RECT s = client_rect_of(strip);
-    EXPECT_EQ((after.bottom - after.top) - (before.bottom - before.top), s.bottom - s.top);
+    const int band = window_height(view->hwnd()) - before;  // the window grew by the strip's band
     RECT client{};
     GetClientRect(view->hwnd(), &client);
-    EXPECT_EQ(s.bottom, client.bottom);
+    const RECT s = client_rect_of(strip);
+    EXPECT_GE(s.top, client.bottom - band);
+    EXPECT_LE(s.bottom, client.bottom);
+    const RECT band_rect{0, client.bottom - band, client.right, client.bottom};
     for (const auto& c : main->controls()) {
         HWND h = control(c->name());
         if (!h || !IsWindowVisible(h)) continue;
         const RECT r = client_rect_of(h);
         RECT overlap{};
-        if (r.top >= s.bottom) continue;  // the hidden band, out of sight below
-        EXPECT_FALSE(IntersectRect(&overlap, &r, &s)) << c->name() << " is covered";
+        EXPECT_FALSE(IntersectRect(&overlap, &r, &band_rect)) << c->name() << " is covered";
     }
+    EXPECT_EQ(background_of(strip), colorref(Colour::rgb(0x8B0000)));
     EXPECT_EQ(FindWindowW(L"#32770", nullptr), nullptr);  // no message box
 
+    // A long failure takes more lines, never more than four.
+    std::string long_text = "write file \"C:\\" + std::string(40, 'x') + "\\DAZ-ER-GBC.BAT\": Path not found (3)";
+    main->report_failure("SAVE_BATS_BUTTON_Click", long_text);
+    const int long_band = window_height(view->hwnd()) - before;
+    EXPECT_GT(long_band, band);
+    main->report_failure("SAVE_BATS_BUTTON_Click", long_text + std::string(2000, 'y'));
+    const int longest_band = window_height(view->hwnd()) - before;
+    EXPECT_LT(longest_band, 6 * band);
+
+    main->clear_failure("SAVE_BATS_BUTTON_Click");
     main->clear_failure("GETBLOCKCOUNT_COMMAND_TIMER_Timer");
     EXPECT_FALSE(IsWindowVisible(strip));
-    GetWindowRect(view->hwnd(), &after);
-    EXPECT_EQ(after.bottom - after.top, before.bottom - before.top);
+    EXPECT_EQ(window_height(view->hwnd()), before);
+}
+
+TEST_F(RenderTest, TheSettingsWindowShowsTheFailuresOfTheDisabledMainWindow) {
+    open({{"CLI_GBC_BAT_TICKBOX", "1"}});
+    click("SETTINGS_BUTTON");
+    ASSERT_NE(view->child(), nullptr);
+    HWND child_strip = view->child()->status_window();
+    EXPECT_FALSE(IsWindowVisible(child_strip));
+    // A batch file that cannot be written: the working folder does not exist.
+    SettingsWindow& settings = *main->settings_window();
+    platform.files.unwritable.insert("Q:\\missing\\DAZ-ER-STOP.BAT");
+    settings.post_edit(settings["VQ_CLI_UI_LOCATION_TEXTBOX"], "Q:\\missing");
+    scheduler.advance(1100);  // the composers tick
+    SendMessageW(view->child()->control_window("SAVE_BATS_BUTTON"), BM_CLICK, 0, 0);
+    test::pump_for(30);
+    ASSERT_FALSE(main->status().empty());
+    EXPECT_TRUE(IsWindowVisible(child_strip));
+    EXPECT_EQ(text_of(child_strip), main->status());
 }
 
 TEST_F(RenderTest, FontsAreTheTablesOrTheNearestInstalledFamily) {

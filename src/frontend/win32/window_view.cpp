@@ -19,7 +19,8 @@ namespace {
 constexpr UINT kReleaseRetired = WM_APP + 1;
 constexpr DWORD kMainStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr DWORD kModalStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-constexpr int kStatusTwips = 330;
+constexpr int kStatusPadTwips = 45;
+constexpr int kStatusMostLines = 4;
 constexpr Colour kStatusBack = Colour::rgb(0x8B0000);
 constexpr Colour kStatusFore = Colour::rgb(0xFFFFFF);
 
@@ -104,9 +105,8 @@ WindowView::WindowView(Window& model, HWND owner, SchedulerDriver& driver, FontC
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
                                GetModuleHandleW(nullptr), nullptr);
     create_controls();
-    status_ = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_CENTERIMAGE |
-                                                     SS_ENDELLIPSIS | SS_NOTIFY,
-                              0, 0, 0, 0, hwnd_, nullptr, GetModuleHandleW(nullptr), nullptr);
+    status_ = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | SS_LEFT | SS_NOPREFIX | SS_EDITCONTROL | SS_NOTIFY, 0, 0,
+                              0, 0, hwnd_, nullptr, GetModuleHandleW(nullptr), nullptr);
     add_tooltip(status_, L" ");
     apply_fonts();
     place_window();
@@ -211,7 +211,31 @@ HWND WindowView::control_window(std::string_view name) const {
 
 // --- Placement ---
 
-int WindowView::status_height() const { return model_.status().empty() ? 0 : twips_to_px(kStatusTwips, dpi_); }
+std::string WindowView::status_text() const {
+    if (!model_.status().empty() || !status_owner_) return model_.status();
+    return status_owner_->status();
+}
+
+void WindowView::measure_status(const std::wstring& text) {
+    if (text.empty()) {
+        status_height_ = 0;
+        return;
+    }
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    const int pad = twips_to_px(kStatusPadTwips, dpi_);
+    HDC dc = GetDC(status_);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(status_, WM_GETFONT, 0, 0)));
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    RECT r{0, 0, std::max(1, static_cast<int>(client.right) - 2 * pad), 0};
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r,
+              DT_CALCRECT | DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX);
+    SelectObject(dc, old);
+    ReleaseDC(status_, dc);
+    const int line = metrics.tmHeight;
+    status_height_ = std::clamp(static_cast<int>(r.bottom), line, kStatusMostLines * line) + 2 * pad;
+}
 
 void WindowView::place_window() {
     // Left, Top, Width and Height are the outer window's, as stored.
@@ -236,7 +260,8 @@ void WindowView::layout_controls() {
     RECT client{};
     GetClientRect(hwnd_, &client);
     const int h = status_height();
-    MoveWindow(status_, 0, client.bottom - h, client.right, h, TRUE);
+    const int pad = std::min(twips_to_px(kStatusPadTwips, dpi_), h / 2);
+    MoveWindow(status_, pad, client.bottom - h + pad, client.right - 2 * pad, h - 2 * pad, TRUE);
     InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
@@ -251,8 +276,9 @@ void WindowView::apply_fonts() {
 }
 
 void WindowView::update_status() {
-    const std::wstring text = widen(model_.status());
-    SetWindowTextW(status_, (L" " + text).c_str());
+    const std::wstring text = widen(status_text());
+    SetWindowTextW(status_, text.c_str());
+    measure_status(text);
     TOOLINFOW info{};
     info.cbSize = TTTOOLINFOW_V2_SIZE;
     info.hwnd = hwnd_;
@@ -296,6 +322,7 @@ void WindowView::apply(const Change& change) {
                 break;
             case Prop::Status:
                 update_status();
+                if (child_) child_->update_status();
                 break;
             default:
                 break;
@@ -367,6 +394,8 @@ void WindowView::open_child() {
     if (child_) retired_.push_back(std::move(child_));
     child_ = std::make_unique<WindowView>(*child, hwnd_, driver_, fonts_);
     child_->on_closed = [this] { child_closed(); };
+    child_->status_owner_ = &model_;
+    child_->update_status();
     EnableWindow(hwnd_, FALSE);
     child_->show();
 }
@@ -440,6 +469,16 @@ LRESULT WindowView::control_colours(HDC dc, HWND from, bool edit_asks) {
     return reinterpret_cast<LRESULT>(brush);
 }
 
+void WindowView::paint_status_band(HDC dc) {
+    if (status_height() == 0) return;
+    RECT band{};
+    GetClientRect(hwnd_, &band);
+    band.top = band.bottom - status_height();
+    HBRUSH& brush = brushes_[to_colorref(kStatusBack)];
+    if (!brush) brush = CreateSolidBrush(to_colorref(kStatusBack));
+    FillRect(dc, &band, brush);
+}
+
 void WindowView::paint_lines(HDC dc) {
     for (const Item& item : items_) {
         const Control& c = *item.control;
@@ -481,6 +520,7 @@ LRESULT WindowView::handle(UINT message, WPARAM wparam, LPARAM lparam) {
         case WM_PAINT: {
             PAINTSTRUCT ps;
             HDC dc = BeginPaint(self, &ps);
+            paint_status_band(dc);
             paint_lines(dc);
             EndPaint(self, &ps);
             return 0;
@@ -512,15 +552,18 @@ LRESULT WindowView::handle(UINT message, WPARAM wparam, LPARAM lparam) {
             break;
         }
         case WM_DPICHANGED: {
+            // Where the system suggests (on the new monitor), at the model's
+            // size in the new density.
             dpi_ = HIWORD(wparam);
             apply_fonts();
             const auto* suggested = reinterpret_cast<const RECT*>(lparam);
             positioning_ = true;
-            SetWindowPos(self, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                         suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+            SetWindowPos(self, nullptr, suggested->left, suggested->top, twips_to_px(model_.width(), dpi_),
+                         twips_to_px(model_.height(), dpi_), SWP_NOZORDER | SWP_NOACTIVATE);
             positioning_ = false;
             placed_at_ = {suggested->left, suggested->top};
-            layout_controls();
+            model_.set_position(px_to_twips(suggested->left, dpi_), px_to_twips(suggested->top, dpi_));
+            update_status();  // measures the strip at the new size and places everything
             return 0;
         }
         case WM_SYSCOLORCHANGE:

@@ -16,8 +16,11 @@
 //
 // A modal child (the settings window) gets a view of its own, owned by this
 // one, whose window is disabled until the child closes. Failures the model
-// reports (Window::status) show in a strip under the window's own area, which
-// grows to make room: no control is covered and no message box appears.
+// reports (Window::status) show in a strip of up to four lines under the
+// window's own area, which grows to make room: no control is covered and no
+// message box appears. The modal child shows its owner's failures as well, as
+// the owner lies disabled behind it (a failing "Save To .BAT Files" is
+// reported by the main window).
 #pragma once
 
 #include "frontend/win32/fonts.h"
@@ -87,7 +90,10 @@ private:
     void command(WORD id, WORD code, HWND from);
     LRESULT control_colours(HDC dc, HWND from, bool edit_asks);
     void paint_lines(HDC dc);
-    int status_height() const;
+    void paint_status_band(HDC dc);
+    int status_height() const { return status_height_; }
+    std::string status_text() const;
+    void measure_status(const std::wstring& text);
 
     Item* item_of(HWND control);
     Item* item_of(const Control* control);
@@ -100,6 +106,8 @@ private:
     HWND tooltip_ = nullptr;
     HWND status_ = nullptr;
     HWND last_focus_ = nullptr;
+    const Window* status_owner_ = nullptr;  // a modal child also shows its disabled owner's failures
+    int status_height_ = 0;
     UINT dpi_ = 96;
     int observer_ = 0;
     bool detached_ = false;
