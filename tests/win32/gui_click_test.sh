@@ -1,7 +1,8 @@
 #!/bin/sh
 # The Windows program as a user sees it, under Wine on an X display: the main
-# window shows, a screenshot is taken, a real click (xdotool) on START starts
-# the countdown, the display counts down, and closing stores the options.
+# window shows, a screenshot is taken, Tab walks the focus order, a real click
+# (xdotool) on START starts the countdown, the display counts down, and
+# closing stores the options.
 #
 #   gui_click_test.sh VQ-DAZ-ER.exe vqd-win-probe.exe SHOT_DIR
 # Exits 77 (skipped) without a display or without xdotool and import.
@@ -47,6 +48,19 @@ sleep 1
 import -window root "$shots/win32-main-window.png" || fail "no screenshot"
 [ "$(probe text "$title" START_STOP_BUTTON)" = "START" ] || fail "the button does not read START"
 [ "$(probe text "$title" AUTORUN_TIMER_TEXTBOX)" = "-- --" ] || fail "the countdown display is not at rest"
+
+# The keyboard: the focus starts on START; Tab walks the focus order through the
+# program's message loop (a disabled Auto Close is skipped), Shift+Tab walks back.
+[ "$(probe focus "$title")" = "START_STOP_BUTTON" ] || fail "the focus does not start on START"
+xdotool key Tab
+sleep 0.5
+[ "$(probe focus "$title")" = "AUTOSTART_TICKBOX" ] || fail "Tab gave the focus to \"$(probe focus "$title")\""
+xdotool key Tab
+sleep 0.5
+[ "$(probe focus "$title")" = "AlwaysOnTopTimer_TICKBOX" ] || fail "Tab did not skip the disabled Auto Close"
+xdotool key shift+Tab shift+Tab
+sleep 0.5
+[ "$(probe focus "$title")" = "START_STOP_BUTTON" ] || fail "Shift+Tab did not walk back to START"
 
 set -- $start
 xdotool mousemove "$1" "$2" click 1

@@ -4,6 +4,7 @@
 //
 //   vqd-win-probe center TITLE CONTROL   screen coordinates of the control's centre
 //   vqd-win-probe text TITLE CONTROL     the control's text
+//   vqd-win-probe focus TITLE            the name of the control that has the focus
 //   vqd-win-probe close TITLE            the window system's close command
 // Exit status 1 when the window or the control is not there (yet).
 #include "frontend/win32/window_view.h"
@@ -28,7 +29,7 @@ HWND control_of(HWND window, const std::string& name) {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: vqd-win-probe center|text TITLE CONTROL | close TITLE\n");
+        std::fprintf(stderr, "usage: vqd-win-probe center|text TITLE CONTROL | focus|close TITLE\n");
         return 2;
     }
     const std::string command = argv[1];
@@ -36,6 +37,16 @@ int main(int argc, char** argv) {
     HWND window = FindWindowW(vqd::win32ui::kFormClassName, vqd::win32::widen(argv[2]).c_str());
     if (!window) return 1;
     if (command == "close") return PostMessageW(window, WM_CLOSE, 0, 0) ? 0 : 1;
+    if (command == "focus") {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) || !info.hwndFocus) return 1;
+        const auto inventory = vqd::MainWindow::inventory();
+        const int index = GetDlgCtrlID(info.hwndFocus) - vqd::win32ui::kFirstControlId;
+        if (GetParent(info.hwndFocus) != window || index < 0 || static_cast<size_t>(index) >= inventory.size()) return 1;
+        std::printf("%s\n", std::string(inventory[static_cast<size_t>(index)].name).c_str());
+        return 0;
+    }
     if (argc < 4) return 2;
     HWND control = control_of(window, argv[3]);
     if (!control) return 1;
