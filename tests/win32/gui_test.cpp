@@ -360,6 +360,14 @@ TEST_F(RenderTest, AMoveByTheUserIsStoredWhenTheWindowCloses) {
     EXPECT_EQ(platform.store.value("VQ-DAZ-ER", "MainLeft"), format_coordinate(main->left()));
 }
 
+TEST_F(RenderTest, LoggingOffClosesAndStoresLikeTheUsersClose) {
+    open({{"CLI_GCC_BAT_TICKBOX", "1"}});
+    SendMessageW(view->hwnd(), WM_ENDSESSION, TRUE, 0);
+    EXPECT_TRUE(main->closed());
+    EXPECT_EQ(platform.store.value("VQ-DAZ-ER", "CLI_GCC_BAT_TICKBOX"), "1");
+    EXPECT_EQ(platform.store.value("VQ-DAZ-ER", "MainTop"), "1000");
+}
+
 // --- On the real clock ---
 
 using RealClockTest = ViewTest<Win32Clock>;

@@ -530,6 +530,15 @@ LRESULT WindowView::handle(UINT message, WPARAM wparam, LPARAM lparam) {
             model_.post_close();
             driver_.drive();
             return 0;
+        case WM_ENDSESSION:
+            // Logging off ends the process once this returns: close the way the
+            // user would, so the position and options are stored. A handler
+            // that is waiting right now cannot be interrupted; then nothing is.
+            if (wparam && !owner_) {
+                model_.post_close();
+                driver_.drive();
+            }
+            return 0;
         case WM_ACTIVATE:
             if (LOWORD(wparam) == WA_INACTIVE) {
                 HWND focus = GetFocus();
