@@ -226,6 +226,15 @@ TEST_F(RenderTest, SettingsWindowIsModalOwnedAndGoesWhenClosed) {
     EXPECT_EQ(GetFocus(), view->child()->control_window("CLOSE_BUTTON"));
     EXPECT_EQ(main->modal_child(), main->settings_window());
 
+    // Typing reaches the model as an edit; the model's own changes are not echoed back as input.
+    HWND folder = view->child()->control_window("VQ_CLI_UI_LOCATION_TEXTBOX");
+    SendMessageW(folder, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L"C:\\VQ"));
+    test::pump_for(30);
+    EXPECT_EQ((*main->settings_window())["VQ_CLI_UI_LOCATION_TEXTBOX"].text(), "C:\\VQ");
+    (*main->settings_window())["VQ_CLI_UI_LOCATION_TEXTBOX"].set_text("D:\\other");
+    EXPECT_EQ(text_of(folder), "D:\\other");
+    EXPECT_NE(scheduler.next_due(), std::optional<std::int64_t>(clock.now_ms()));  // no input pending
+
     PostMessageW(settings, WM_CLOSE, 0, 0);  // the window system's close command
     test::pump_for(50);
     EXPECT_FALSE(IsWindow(settings));
