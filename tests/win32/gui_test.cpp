@@ -330,8 +330,8 @@ TEST_F(RenderTest, FontsAreTheTablesOrTheNearestInstalledFamily) {
         GetObjectW(font, sizeof lf, &lf);
         EXPECT_EQ(lf.lfHeight, -static_cast<LONG>(std::lround(k.points * view->dpi() / 72.0))) << k.control;
         EXPECT_EQ(lf.lfWeight, k.weight) << k.control;
-        const auto& spec = (*main)[k.control].font() ? *(*main)[k.control].font() : win32ui::kDefaultFont;
-        const auto candidates = win32ui::FontCache::candidates(spec.family);
+        const auto& table_font = (*main)[k.control].font() ? *(*main)[k.control].font() : win32ui::kDefaultFont;
+        const auto candidates = win32ui::FontCache::candidates(table_font.family);
         EXPECT_NE(std::find(candidates.begin(), candidates.end(), std::wstring(lf.lfFaceName)), candidates.end())
             << k.control << ": " << narrow(lf.lfFaceName);
 
@@ -346,7 +346,7 @@ TEST_F(RenderTest, FontsAreTheTablesOrTheNearestInstalledFamily) {
         SelectObject(dc, old);
         ReleaseDC(h, dc);
         EXPECT_LT(narrow_run.cx * 2, wide_run.cx) << k.control;
-        std::printf("[ figures  ] %s: \"%s\" drawn as \"%s\"\n", k.control, std::string(spec.family).c_str(),
+        std::printf("[ figures  ] %s: \"%s\" drawn as \"%s\"\n", k.control, std::string(table_font.family).c_str(),
                     narrow(face).c_str());
     }
 }
