@@ -4,21 +4,21 @@
 
 namespace vqd {
 
-Control::Control(Window& owner, const ControlSpec& spec)
+Control::Control(Window& owner, const ControlDesign& design)
     : owner_(owner),
-      name_(spec.name),
-      kind_(spec.kind),
-      design_(spec),
-      text_(spec.text),
-      enabled_(spec.enabled),
-      locked_(spec.locked),
-      visible_(spec.visible),
-      back_(spec.back),
-      fore_(spec.fore),
-      value_(spec.value),
-      interval_(spec.interval),
-      rect_(spec.rect),
-      design_font_(spec.font) {}
+      name_(design.name),
+      kind_(design.kind),
+      design_(design),
+      text_(design.text),
+      enabled_(design.enabled),
+      locked_(design.locked),
+      visible_(design.visible),
+      back_(design.back),
+      fore_(design.fore),
+      value_(design.value),
+      interval_(design.interval),
+      rect_(design.rect),
+      design_font_(design.font) {}
 
 Control::~Control() { owner_.scheduler().forget(*this); }
 

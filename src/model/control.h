@@ -59,7 +59,7 @@ struct Rect {
 };
 
 // One row of a window's inventory: everything a control has at design time.
-struct ControlSpec {
+struct ControlDesign {
     std::string_view name;
     ControlKind kind = ControlKind::Label;
     std::string_view text;  // caption for labels, tick boxes and buttons; text for text boxes
@@ -79,7 +79,7 @@ struct ControlSpec {
 
 class Control {
 public:
-    Control(Window& owner, const ControlSpec& spec);
+    Control(Window& owner, const ControlDesign& design);
     Control(const Control&) = delete;
     Control& operator=(const Control&) = delete;
     ~Control();
@@ -87,7 +87,7 @@ public:
     const std::string& name() const { return name_; }
     ControlKind kind() const { return kind_; }
     Window& window() const { return owner_; }
-    const ControlSpec& design() const { return design_; }
+    const ControlDesign& design() const { return design_; }
 
     // Caption (labels, tick boxes, buttons) and Text (text boxes) share storage,
     // as each kind has only one of them.
@@ -140,7 +140,7 @@ private:
     Window& owner_;
     std::string name_;
     ControlKind kind_;
-    ControlSpec design_;
+    ControlDesign design_;
     std::string text_;
     bool enabled_;
     bool locked_;

@@ -4,11 +4,11 @@
 
 namespace vqd {
 
-Window::Window(std::string name, Scheduler& scheduler, std::span<const ControlSpec> inventory,
+Window::Window(std::string name, Scheduler& scheduler, std::span<const ControlDesign> inventory,
                Rect client_area_twips)
     : name_(std::move(name)), scheduler_(scheduler), client_area_(client_area_twips) {
     controls_.reserve(inventory.size());
-    for (const auto& spec : inventory) controls_.push_back(std::make_unique<Control>(*this, spec));
+    for (const auto& design : inventory) controls_.push_back(std::make_unique<Control>(*this, design));
     // Timers enabled at design with an Interval already set would start here;
     // the inventories give every timer Interval 0, so none does before load.
     for (auto& c : controls_)

@@ -32,7 +32,7 @@ class Window {
 public:
     using Observer = std::function<void(const Change&)>;
 
-    Window(std::string name, Scheduler& scheduler, std::span<const ControlSpec> inventory,
+    Window(std::string name, Scheduler& scheduler, std::span<const ControlDesign> inventory,
            Rect client_area_twips);
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;

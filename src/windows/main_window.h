@@ -24,7 +24,7 @@ public:
     MainWindow(Scheduler& scheduler, Services services);
     ~MainWindow() override;
 
-    static std::span<const ControlSpec> inventory();
+    static std::span<const ControlDesign> inventory();
 
     // Program start: runs the load handling as the first handler. The window is
     // shown by the front end after this returns.

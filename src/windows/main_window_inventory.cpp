@@ -16,7 +16,7 @@ constexpr Font kArialBold975{"Arial", 9.75, 700};
 constexpr Colour kGreen = colours::green;
 constexpr Colour kBlack = colours::black;
 
-constexpr ControlSpec kMainInventory[] = {
+constexpr ControlDesign kMainInventory[] = {
     // --- Visible band ---
     {.name = "VQ_CLI_UI_TITLE", .kind = K::Label, .text = "VQ-DAZ-ER", .rect = {120, 120, 1455, 360},
      .fore = kGreen, .back = kBlack, .font = kTitleFont},
@@ -105,6 +105,6 @@ constexpr ControlSpec kMainInventory[] = {
 };
 }  // namespace
 
-std::span<const ControlSpec> MainWindow::inventory() { return kMainInventory; }
+std::span<const ControlDesign> MainWindow::inventory() { return kMainInventory; }
 
 }  // namespace vqd

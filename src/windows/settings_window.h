@@ -28,7 +28,7 @@ class SettingsWindow final : public Window {
 public:
     SettingsWindow(Scheduler& scheduler, Services services, MainWindow& main);
 
-    static std::span<const ControlSpec> inventory();
+    static std::span<const ControlDesign> inventory();
 
     void load() override;
     void unload() override;

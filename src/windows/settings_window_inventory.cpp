@@ -22,7 +22,7 @@ constexpr int kPieceTop = 7200;
 constexpr int kPieceStep = 360;
 constexpr Rect piece(int column, int row) { return {120 + column * 2520, kPieceTop + row * kPieceStep, 2415, 285}; }
 
-constexpr ControlSpec kSettingsInventory[] = {
+constexpr ControlDesign kSettingsInventory[] = {
     // --- Header ---
     {.name = "VQ_CLI_UI_TITLE", .kind = K::Label, .text = "TARNWICK - VQ-DAZ-ER", .rect = {120, 120, 11775, 360},
      .fore = kGreen, .back = kBlack, .font = kHeaderFont},
@@ -150,6 +150,6 @@ constexpr ControlSpec kSettingsInventory[] = {
 };
 }  // namespace
 
-std::span<const ControlSpec> SettingsWindow::inventory() { return kSettingsInventory; }
+std::span<const ControlDesign> SettingsWindow::inventory() { return kSettingsInventory; }
 
 }  // namespace vqd

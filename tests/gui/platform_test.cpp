@@ -37,7 +37,7 @@ TEST(Fonts, EveryDesignedFamilyDrawsRealGlyphs) {
 // A small window with two timers: one whose first tick waits, one that falls
 // due meanwhile. The held tick must come once the wait is over, and the timer
 // must go on ticking: the driver has to re-arm after a handler that waited.
-constexpr ControlSpec kTwoTimers[] = {
+constexpr ControlDesign kTwoTimers[] = {
     {.name = "SLOW_TIMER", .kind = ControlKind::Timer},
     {.name = "FAST_TIMER", .kind = ControlKind::Timer},
 };

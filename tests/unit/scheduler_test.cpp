@@ -11,7 +11,7 @@
 namespace vqd {
 namespace {
 
-constexpr ControlSpec kInventory[] = {
+constexpr ControlDesign kInventory[] = {
     {.name = "A_TIMER", .kind = ControlKind::Timer, .enabled = false},
     {.name = "B_TIMER", .kind = ControlKind::Timer, .enabled = false},
     {.name = "SLOW_TIMER", .kind = ControlKind::Timer, .enabled = false},
