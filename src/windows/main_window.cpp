@@ -25,6 +25,12 @@ constexpr std::string_view kHiddenTexts[] = {
     "CLI_GCC_FULL_LOG_LOCATION_TEXTBOX",
 };
 
+// The buttons and the option tick boxes a run locks, in the order it locks them.
+constexpr std::string_view kRunButtons[] = {"SETTINGS_BUTTON", "GETBLOCKCOUNT_BUTTON", "GETCONNECTIONCOUNT_BUTTON",
+                                            "SHUTDOWN_BUTTON"};
+constexpr std::string_view kRunOptions[] = {"AUTOSTART_TICKBOX", "AUTOCLOSE_TIMER_TICKBOX", "CLI_GBC_BAT_TICKBOX",
+                                            "CLI_GCC_BAT_TICKBOX", "CLI_STOP_BAT_TICKBOX"};
+
 std::string two_digit_seconds(int total_seconds) {
     // The countdown is a time of day; "ss" shows its seconds field. Going below
     // zero wraps to the previous day, as a time value would.
@@ -164,10 +170,8 @@ void MainWindow::unload() {
 
 // --- Start/stop sequence and countdown ---
 
-void MainWindow::lock_run_controls() {
-    for (auto name : {"AUTOSTART_TICKBOX", "AUTOCLOSE_TIMER_TICKBOX", "CLI_GBC_BAT_TICKBOX", "CLI_GCC_BAT_TICKBOX",
-                      "CLI_STOP_BAT_TICKBOX"})
-        (*this)[name].set_enabled(false);
+void MainWindow::set_enabled(std::span<const std::string_view> names, bool on) {
+    for (auto name : names) (*this)[name].set_enabled(on);
 }
 
 void MainWindow::START_STOP_BUTTON_Click() {
@@ -184,20 +188,16 @@ void MainWindow::START_STOP_BUTTON_Click() {
     }
     if (c["START_STOP_BUTTON"].caption() == "START") {
         countdown_seconds_ = kStartCountdown;
-        for (auto name : {"SETTINGS_BUTTON", "GETBLOCKCOUNT_BUTTON", "GETCONNECTIONCOUNT_BUTTON", "SHUTDOWN_BUTTON"})
-            c[name].set_enabled(false);
+        set_enabled(kRunButtons, false);
         c["COUNTDOWN_TIMER"].set_enabled(true);
         c["START_STOP_BUTTON"].set_caption("STOP");
-        lock_run_controls();
+        set_enabled(kRunOptions, false);
         return;
     }
-    for (auto name : {"SETTINGS_BUTTON", "GETBLOCKCOUNT_BUTTON", "GETCONNECTIONCOUNT_BUTTON", "SHUTDOWN_BUTTON"})
-        c[name].set_enabled(true);
+    set_enabled(kRunButtons, true);
     c["COUNTDOWN_TIMER"].set_enabled(false);
     c["START_STOP_BUTTON"].set_caption("START");
-    for (auto name : {"AUTOSTART_TICKBOX", "AUTOCLOSE_TIMER_TICKBOX", "CLI_GBC_BAT_TICKBOX", "CLI_GCC_BAT_TICKBOX",
-                      "CLI_STOP_BAT_TICKBOX"})
-        c[name].set_enabled(true);
+    set_enabled(kRunOptions, true);
     c["GET_LOOP_TIMER"].set_enabled(false);
 }
 
@@ -211,11 +211,11 @@ void MainWindow::COUNTDOWN_TIMER_Timer() {
     c["AUTORUN_TIMER_TEXTBOX"].set_text("-- --");
     c["COUNTDOWN_TIMER"].set_enabled(false);
     if (c["CLI_GBC_BAT_TICKBOX"].value() == 1) {
-        request_poll("CURRENT_BLOCK_TEXTBOX", "GETBLOCKCOUNT_COMMAND_TIMER");
+        request_poll(kBlockPoll);
         c["UNLOAD_TIMER"].set_enabled(true);
     }
     if (c["CLI_GCC_BAT_TICKBOX"].value() == 1) {
-        request_poll("CONNECTIONS_TEXTBOX", "GETCONNECTIONCOUNT_COMMAND_TIMER");
+        request_poll(kConnectionPoll);
         c["UNLOAD_TIMER"].set_enabled(true);
     }
     if (c["CLI_STOP_BAT_TICKBOX"].value() == 1) {
@@ -229,9 +229,9 @@ void MainWindow::COUNTDOWN_TIMER_Timer() {
 
 // --- Polls ---
 
-void MainWindow::request_poll(std::string_view count_box, std::string_view poll_timer) {
-    (*this)[count_box].set_back_colour(colours::queued_pink);
-    (*this)[poll_timer].set_enabled(true);
+void MainWindow::request_poll(const PollControls& poll) {
+    (*this)[poll.box].set_back_colour(colours::queued_pink);
+    (*this)[poll.timer].set_enabled(true);
 }
 
 void MainWindow::GETBLOCKCOUNT_COMMAND_TIMER_Timer() {
@@ -270,25 +270,17 @@ void MainWindow::GETCONNECTIONCOUNT_COMMAND_TIMER_Timer() {
 
 // --- Poll loop and options ---
 
-void MainWindow::GETBLOCKCOUNT_BUTTON_Click() { request_poll("CURRENT_BLOCK_TEXTBOX", "GETBLOCKCOUNT_COMMAND_TIMER"); }
+void MainWindow::GETBLOCKCOUNT_BUTTON_Click() { request_poll(kBlockPoll); }
 
-void MainWindow::GETCONNECTIONCOUNT_BUTTON_Click() {
-    request_poll("CONNECTIONS_TEXTBOX", "GETCONNECTIONCOUNT_COMMAND_TIMER");
-}
+void MainWindow::GETCONNECTIONCOUNT_BUTTON_Click() { request_poll(kConnectionPoll); }
 
 void MainWindow::GET_LOOP_TIMER_Timer() {
     auto& c = *this;
-    struct Half {
-        const char *option, *box, *button, *timer;
-    };
-    for (const Half& h : {Half{"CLI_GBC_BAT_TICKBOX", "CURRENT_BLOCK_TEXTBOX", "GETBLOCKCOUNT_BUTTON",
-                               "GETBLOCKCOUNT_COMMAND_TIMER"},
-                          Half{"CLI_GCC_BAT_TICKBOX", "CONNECTIONS_TEXTBOX", "GETCONNECTIONCOUNT_BUTTON",
-                               "GETCONNECTIONCOUNT_COMMAND_TIMER"}}) {
-        const bool on = c[h.option].value() == 1;
-        c[h.box].set_back_colour(on ? colours::queued_pink : colours::black);
-        c[h.button].set_enabled(!on);
-        c[h.timer].set_enabled(on);
+    for (const PollControls& poll : {kBlockPoll, kConnectionPoll}) {
+        const bool on = c[poll.option].value() == 1;
+        c[poll.box].set_back_colour(on ? colours::queued_pink : colours::black);
+        c[poll.button].set_enabled(!on);
+        c[poll.timer].set_enabled(on);
     }
 }
 
@@ -412,8 +404,7 @@ void MainWindow::UNLOAD_TIMER_Timer() {
     }
     if (c["CLI_GBC_BAT_TICKBOX"].value() == 1 || c["CLI_GCC_BAT_TICKBOX"].value() == 1) {
         c["GET_LOOP_TIMER"].set_enabled(true);
-        for (auto name : {"SETTINGS_BUTTON", "GETBLOCKCOUNT_BUTTON", "GETCONNECTIONCOUNT_BUTTON", "SHUTDOWN_BUTTON"})
-            c[name].set_enabled(false);
+        set_enabled(kRunButtons, false);
         c["START_STOP_BUTTON"].set_caption("STOP");
         for (auto name : {"CLI_GBC_BAT_TICKBOX", "CLI_GCC_BAT_TICKBOX", "CLI_STOP_BAT_TICKBOX"})
             c[name].set_enabled(false);
@@ -451,28 +442,28 @@ void MainWindow::AlwaysOnTopTimer_Timer() {
 void MainWindow::report_failure(const std::string& operation, const std::string& message) {
     // The watcher fails once a second for as long as its cause lasts; the log
     // gets that failure once, and again only after the operation has worked.
-    const auto known = failures_.find(operation);
+    auto known = std::find_if(failures_.begin(), failures_.end(), [&](const auto& f) { return f.first == operation; });
     if (known == failures_.end() || known->second != message) services_.errors.record(message);
-    if (!failures_.count(operation)) failure_order_.push_back(operation);
-    failures_[operation] = message;
+    if (known == failures_.end())
+        failures_.emplace_back(operation, message);
+    else
+        known->second = message;
     set_status(message);
 }
 
 void MainWindow::clear_failure(const std::string& operation) {
-    if (!failures_.erase(operation)) return;
-    std::erase(failure_order_, operation);
-    set_status(failure_order_.empty() ? std::string() : failures_[failure_order_.back()]);
+    if (!std::erase_if(failures_, [&](const auto& f) { return f.first == operation; })) return;
+    set_status(failures_.empty() ? std::string() : failures_.back().second);
 }
 
 void MainWindow::handler_failed(Control* control, const std::string& event, const std::exception& error) {
     const std::string operation = operation_name(control, event);
     // A failed poll would otherwise stay armed and fail again every second.
-    if (control && control->name() == "GETBLOCKCOUNT_COMMAND_TIMER") {
-        control->set_enabled(false);
-        (*this)["CURRENT_BLOCK_TEXTBOX"].set_back_colour(colours::black);
-    } else if (control && control->name() == "GETCONNECTIONCOUNT_COMMAND_TIMER") {
-        control->set_enabled(false);
-        (*this)["CONNECTIONS_TEXTBOX"].set_back_colour(colours::black);
+    for (const PollControls& poll : {kBlockPoll, kConnectionPoll}) {
+        if (control && control->name() == poll.timer) {
+            control->set_enabled(false);
+            (*this)[poll.box].set_back_colour(colours::black);
+        }
     }
     report_failure(operation, operation + " failed: " + error.what());
 }

@@ -10,10 +10,12 @@
 #include "platform/platform.h"
 #include "windows/settings.h"
 
-#include <map>
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 namespace vqd {
 
@@ -70,16 +72,25 @@ public:
 
 private:
     bool IsProcessRunning(const std::string& name);
-    void lock_run_controls();
-    void request_poll(std::string_view count_box, std::string_view poll_timer);
+    // The controls of one kind of poll: its option, count box, button and one-shot timer.
+    struct PollControls {
+        std::string_view option, box, button, timer;
+    };
+    static constexpr PollControls kBlockPoll{"CLI_GBC_BAT_TICKBOX", "CURRENT_BLOCK_TEXTBOX", "GETBLOCKCOUNT_BUTTON",
+                                             "GETBLOCKCOUNT_COMMAND_TIMER"};
+    static constexpr PollControls kConnectionPoll{"CLI_GCC_BAT_TICKBOX", "CONNECTIONS_TEXTBOX",
+                                                  "GETCONNECTIONCOUNT_BUTTON", "GETCONNECTIONCOUNT_COMMAND_TIMER"};
+
+    void set_enabled(std::span<const std::string_view> names, bool on);
+    void request_poll(const PollControls& poll);
     void pause(int ms) { scheduler().wait(ms); }
 
     Services services_;
     Settings settings_;
     int countdown_seconds_ = 11;
     std::unique_ptr<SettingsWindow> settings_window_;
-    std::map<std::string, std::string> failures_;  // operation -> message, still unresolved
-    std::vector<std::string> failure_order_;
+    // Unresolved failures, oldest first: operation and its latest message.
+    std::vector<std::pair<std::string, std::string>> failures_;
 };
 
 // Name of the operation a handler performs, as the error path reports it.
