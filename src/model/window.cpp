@@ -33,6 +33,21 @@ Control& Window::operator[](std::string_view name) const {
     throw std::out_of_range("window " + name_ + " has no control " + std::string(name));
 }
 
+std::vector<Control*> Window::focus_order() const {
+    std::vector<Control*> order;
+    for (const auto& c : controls_)
+        if (c->tab_index() >= 0) order.push_back(c.get());
+    std::stable_sort(order.begin(), order.end(),
+                     [](const Control* a, const Control* b) { return a->tab_index() < b->tab_index(); });
+    return order;
+}
+
+Control* Window::first_focus() const {
+    for (Control* c : focus_order())
+        if (c->enabled() && c->visible()) return c;
+    return nullptr;
+}
+
 void Window::set_left(float v) {
     if (left_ == v) return;
     left_ = v;

@@ -45,6 +45,11 @@ public:
     Control& operator[](std::string_view name) const;
     Control* find(std::string_view name) const;
     const std::vector<std::unique_ptr<Control>>& controls() const { return controls_; }
+    // The controls in the keyboard focus order (those with a tab index), and
+    // the one that takes the focus when the window opens: the first of them
+    // that is enabled and visible, or nullptr.
+    std::vector<Control*> focus_order() const;
+    Control* first_focus() const;
     // The size of the area the inventory is laid out on (twips).
     Rect client_area() const { return client_area_; }
 

@@ -1,9 +1,20 @@
 // Start a command line as a separate process and return at once.
 #pragma once
 
+#include <cctype>
 #include <string>
+#include <string_view>
 
 namespace vqd {
+
+// Whether a path ends in ".BAT" or ".CMD", in any letter case: a command line
+// naming such a file runs through the command interpreter.
+inline bool is_batch_file_path(std::string_view path) {
+    if (path.size() < 4) return false;
+    std::string ext(path.substr(path.size() - 4));
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return ext == ".bat" || ext == ".cmd";
+}
 
 enum class WindowStyle { Hidden = 0, NormalWithFocus = 1 };
 

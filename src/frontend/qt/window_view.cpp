@@ -386,30 +386,21 @@ void WindowView::apply_colours(Entry& entry) {
 }
 
 void WindowView::set_tab_order() {
-    std::vector<Entry*> order;
     for (auto& e : entries_) {
-        if (e->control->tab_index() >= 0) {
-            order.push_back(e.get());
+        if (e->control->tab_index() >= 0)
             e->widget->setFocusPolicy(Qt::StrongFocus);
-        } else if (e->control->kind() == ControlKind::TextBox) {
+        else if (e->control->kind() == ControlKind::TextBox)
             e->widget->setFocusPolicy(Qt::ClickFocus);
-        } else {
+        else
             e->widget->setFocusPolicy(Qt::NoFocus);
-        }
     }
-    std::stable_sort(order.begin(), order.end(),
-                     [](const Entry* a, const Entry* b) { return a->control->tab_index() < b->control->tab_index(); });
-    for (std::size_t i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1]->widget, order[i]->widget);
+    const std::vector<Control*> order = model_.focus_order();
+    for (std::size_t i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(by_control_.at(order[i - 1])->widget, by_control_.at(order[i])->widget);
 }
 
 void WindowView::focus_first() {
-    Entry* first = nullptr;
-    for (auto& e : entries_) {
-        const int t = e->control->tab_index();
-        if (t < 0 || !e->widget->isEnabled() || !e->control->visible()) continue;
-        if (!first || t < first->control->tab_index()) first = e.get();
-    }
-    if (first) first->widget->setFocus(Qt::TabFocusReason);
+    if (Control* first = model_.first_focus()) by_control_.at(first)->widget->setFocus(Qt::TabFocusReason);
 }
 
 // --- The window itself ---

@@ -6,8 +6,6 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <climits>
-#include <numeric>
 
 namespace vqd::win32ui {
 
@@ -132,13 +130,10 @@ void WindowView::create_controls() {
     for (const auto& c : controls) items_.push_back(Item{c.get()});
     // Children are created in the Tab order, which is the order Tab walks them;
     // the controls outside it follow in inventory order.
-    std::vector<size_t> order(controls.size());
-    std::iota(order.begin(), order.end(), size_t{0});
-    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-        const int ta = controls[a]->tab_index() < 0 ? INT_MAX : controls[a]->tab_index();
-        const int tb = controls[b]->tab_index() < 0 ? INT_MAX : controls[b]->tab_index();
-        return ta < tb;
-    });
+    std::vector<size_t> order;
+    for (const Control* c : model_.focus_order()) order.push_back(static_cast<size_t>(item_of(c) - items_.data()));
+    for (size_t i = 0; i < controls.size(); ++i)
+        if (controls[i]->tab_index() < 0) order.push_back(i);
     for (size_t index : order) create_control(index);
 }
 
@@ -194,13 +189,7 @@ void WindowView::add_tooltip(HWND control, const std::wstring& text) {
 void WindowView::show() {
     ShowWindow(hwnd_, SW_SHOWNORMAL);
     UpdateWindow(hwnd_);
-    const Item* first = nullptr;
-    for (const Item& item : items_) {
-        const Control& c = *item.control;
-        if (!item.hwnd || c.tab_index() < 0 || !IsWindowEnabled(item.hwnd) || !IsWindowVisible(item.hwnd)) continue;
-        if (!first || c.tab_index() < first->control->tab_index()) first = &item;
-    }
-    if (first) SetFocus(first->hwnd);
+    if (const Item* first = item_of(model_.first_focus()); first && first->hwnd) SetFocus(first->hwnd);
 }
 
 HWND WindowView::control_window(std::string_view name) const {

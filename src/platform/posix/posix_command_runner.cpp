@@ -26,14 +26,6 @@ constexpr const char* kShell = "/bin/sh";
 // as written, and `call` simply runs the program it names.
 constexpr const char* kBatchScript = "call() { \"$@\"; }; . \"$1\"";
 
-bool ends_with_nocase(const std::string& s, const char* suffix) {
-    const std::size_t n = std::strlen(suffix);
-    if (s.size() < n) return false;
-    return std::equal(s.end() - static_cast<std::ptrdiff_t>(n), s.end(), suffix, [](char a, char b) {
-        return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-    });
-}
-
 void write_errno(int fd, int error) {
     // Nothing more can be done in a child when this fails.
     [[maybe_unused]] auto n = ::write(fd, &error, sizeof error);
@@ -105,7 +97,7 @@ void start_detached(const std::string& command_line, std::vector<std::string> ar
 }  // namespace
 
 bool PosixCommandRunner::names_batch_file(const std::string& command_line) {
-    return ends_with_nocase(command_line, ".bat") || ends_with_nocase(command_line, ".cmd");
+    return is_batch_file_path(command_line);
 }
 
 void PosixCommandRunner::run(const std::string& command_line, WindowStyle /*style: no terminal to show*/) {

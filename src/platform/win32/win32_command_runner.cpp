@@ -20,12 +20,6 @@ std::string trimmed(const std::string& s) {
     return s.substr(first, last - first + 1);
 }
 
-bool ends_with_nocase(const std::string& s, std::string_view suffix) {
-    if (s.size() < suffix.size()) return false;
-    return std::equal(suffix.begin(), suffix.end(), s.end() - static_cast<std::ptrdiff_t>(suffix.size()),
-                      [](char lower, char c) { return std::tolower(static_cast<unsigned char>(c)) == lower; });
-}
-
 std::wstring interpreter_path() {
     wchar_t dir[MAX_PATH];
     const UINT n = GetSystemDirectoryW(dir, MAX_PATH);
@@ -38,7 +32,7 @@ std::wstring interpreter_path() {
 std::string Win32CommandRunner::batch_file(const std::string& command_line) {
     std::string path = trimmed(command_line);
     if (path.size() >= 2 && path.front() == '"' && path.back() == '"') path = path.substr(1, path.size() - 2);
-    if (ends_with_nocase(path, ".bat") || ends_with_nocase(path, ".cmd")) return path;
+    if (is_batch_file_path(path)) return path;
     return {};
 }
 

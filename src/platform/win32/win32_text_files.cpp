@@ -1,5 +1,6 @@
 #include "platform/win32/win32_text_files.h"
 
+#include "platform/command_runner.h"
 #include "platform/failure.h"
 #include "platform/win32/win32_text.h"
 
@@ -13,13 +14,6 @@ namespace vqd {
 namespace {
 
 constexpr LONGLONG kLongestReadable = 32767;  // the reader's length is a signed 16-bit count
-
-bool is_batch_file(const std::string& path) {
-    if (path.size() < 4) return false;
-    std::string ext = path.substr(path.size() - 4);
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return ext == ".bat" || ext == ".cmd";
-}
 
 bool has_non_ascii(const std::wstring& s) {
     return std::any_of(s.begin(), s.end(), [](wchar_t c) { return c > 0x7F; });
@@ -107,7 +101,7 @@ std::wstring Win32TextFiles::short_form(const std::wstring& path) {
 std::string Win32TextFiles::encoded_line(const std::string& path, const std::string& line) {
     std::wstring text = win32::widen(line);
     unsigned code_page = CP_ACP;
-    if (is_batch_file(path)) {
+    if (is_batch_file_path(path)) {
         text = shorten_paths(text, short_form);
         code_page = CP_OEMCP;
     }
