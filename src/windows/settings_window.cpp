@@ -16,27 +16,31 @@ constexpr std::string_view kActionTexts[] = {"RUN_COMMAND_TEXTBOX", "UPDATE_EXTE
 struct DerivedPath {
     std::string_view full_path_box;
     std::string_view file_name_box;
+    std::string_view display;  // the generated line a batch file holds; none for a log
 };
 // The five full paths, in the order they are derived, copied and stored; the
 // first three are the batch files.
 constexpr DerivedPath kFullPaths[] = {
-    {"CLI_STOP_BAT_FULL_LOCATION_TEXTBOX", "CLI_STOP_BAT_FILENAME_TEXTBOX"},
-    {"CLI_GBC_FULL_BAT_LOCATION_TEXTBOX", "CLI_GBC_BAT_FILENAME_TEXTBOX"},
-    {"CLI_GCC_FULL_BAT_LOCATION_TEXTBOX", "CLI_GCC_BAT_FILENAME_TEXTBOX"},
-    {"CLI_GBC_FULL_LOG_LOCATION_TEXTBOX", "CLI_UI_GBC_LOG_TEXTBOX"},
-    {"CLI_GCC_FULL_LOG_LOCATION_TEXTBOX", "CLI_UI_GCC_LOG_TEXTBOX"},
+    {"CLI_STOP_BAT_FULL_LOCATION_TEXTBOX", "CLI_STOP_BAT_FILENAME_TEXTBOX", "VQCLI_STOP_COMMAND_TEXTBOX"},
+    {"CLI_GBC_FULL_BAT_LOCATION_TEXTBOX", "CLI_GBC_BAT_FILENAME_TEXTBOX", "VQCLI_GBC_COMMAND_TEXTBOX"},
+    {"CLI_GCC_FULL_BAT_LOCATION_TEXTBOX", "CLI_GCC_BAT_FILENAME_TEXTBOX", "VQCLI_GCC_COMMAND_TEXTBOX"},
+    {"CLI_GBC_FULL_LOG_LOCATION_TEXTBOX", "CLI_UI_GBC_LOG_TEXTBOX", {}},
+    {"CLI_GCC_FULL_LOG_LOCATION_TEXTBOX", "CLI_UI_GCC_LOG_TEXTBOX", {}},
 };
-constexpr std::size_t kBatchFiles = 3;
+constexpr std::span<const DerivedPath> kBatchFiles = std::span(kFullPaths).first<3>();
 
-struct BatchFile {
-    std::string_view full_path_box;
-    std::string_view display;
+// Every command line starts by calling the client with its configuration and
+// the daemon option; only the command word and the log differ.
+constexpr std::string_view kClientCall[] = {
+    "CALL_COMMAND_TEXTBOX", "SM_TB",           "CLI_LOCATION_TEXTBOX",  "BACKSLASH_TEXTBOX", "CLI_NAME_TEXTBOX",
+    "SM_TB",                "SPACEBAR_TEXTBOX", "DASH_CONF_TEXTBOX",    "CONF_LOCATION_TEXTBOX",
+    "DASH_DISABLE_DAEMON_EQUALS_TEXTBOX",
 };
-constexpr BatchFile kBatchFileDisplays[] = {
-    {"CLI_STOP_BAT_FULL_LOCATION_TEXTBOX", "VQCLI_STOP_COMMAND_TEXTBOX"},
-    {"CLI_GBC_FULL_BAT_LOCATION_TEXTBOX", "VQCLI_GBC_COMMAND_TEXTBOX"},
-    {"CLI_GCC_FULL_BAT_LOCATION_TEXTBOX", "VQCLI_GCC_COMMAND_TEXTBOX"},
-};
+constexpr std::string_view kStopTail[] = {"STOP_CMD_TEXTBOX"};
+constexpr std::string_view kGbcTail[] = {"GBC_ARROW_TEXTBOX", "VQ_CLI_UI_LOCATION_TEXTBOX", "BACKSLASH_TEXTBOX",
+                                         "CLI_UI_GBC_LOG_TEXTBOX"};
+constexpr std::string_view kGccTail[] = {"GCC_ARROW_TEXTBOX", "VQ_CLI_UI_LOCATION_TEXTBOX", "BACKSLASH_TEXTBOX",
+                                         "CLI_UI_GCC_LOG_TEXTBOX"};
 }  // namespace
 
 SettingsWindow::SettingsWindow(Scheduler& scheduler, Services services, MainWindow& main)
@@ -140,7 +144,7 @@ void SettingsWindow::SAVE_REGISTRY_BUTTON_Click() {
 
 // --- Command lines and batch files ---
 
-std::string SettingsWindow::join_texts(std::initializer_list<std::string_view> boxes) const {
+std::string SettingsWindow::join_texts(std::span<const std::string_view> boxes) const {
     std::string line;
     for (auto box : boxes) line += (*this)[box].text();
     return line;
@@ -148,25 +152,11 @@ std::string SettingsWindow::join_texts(std::initializer_list<std::string_view> b
 
 // The client's path is the only quoted part; nothing is trimmed or escaped, so
 // a blank in the configuration path or the working folder splits the line.
-std::string SettingsWindow::compose_stop_command() const {
-    return join_texts({"CALL_COMMAND_TEXTBOX", "SM_TB", "CLI_LOCATION_TEXTBOX", "BACKSLASH_TEXTBOX",
-                       "CLI_NAME_TEXTBOX", "SM_TB", "SPACEBAR_TEXTBOX", "DASH_CONF_TEXTBOX", "CONF_LOCATION_TEXTBOX",
-                       "DASH_DISABLE_DAEMON_EQUALS_TEXTBOX", "STOP_CMD_TEXTBOX"});
-}
+std::string SettingsWindow::compose_stop_command() const { return join_texts(kClientCall) + join_texts(kStopTail); }
 
-std::string SettingsWindow::compose_gbc_command() const {
-    return join_texts({"CALL_COMMAND_TEXTBOX", "SM_TB", "CLI_LOCATION_TEXTBOX", "BACKSLASH_TEXTBOX",
-                       "CLI_NAME_TEXTBOX", "SM_TB", "SPACEBAR_TEXTBOX", "DASH_CONF_TEXTBOX", "CONF_LOCATION_TEXTBOX",
-                       "DASH_DISABLE_DAEMON_EQUALS_TEXTBOX", "GBC_ARROW_TEXTBOX", "VQ_CLI_UI_LOCATION_TEXTBOX",
-                       "BACKSLASH_TEXTBOX", "CLI_UI_GBC_LOG_TEXTBOX"});
-}
+std::string SettingsWindow::compose_gbc_command() const { return join_texts(kClientCall) + join_texts(kGbcTail); }
 
-std::string SettingsWindow::compose_gcc_command() const {
-    return join_texts({"CALL_COMMAND_TEXTBOX", "SM_TB", "CLI_LOCATION_TEXTBOX", "BACKSLASH_TEXTBOX",
-                       "CLI_NAME_TEXTBOX", "SM_TB", "SPACEBAR_TEXTBOX", "DASH_CONF_TEXTBOX", "CONF_LOCATION_TEXTBOX",
-                       "DASH_DISABLE_DAEMON_EQUALS_TEXTBOX", "GCC_ARROW_TEXTBOX", "VQ_CLI_UI_LOCATION_TEXTBOX",
-                       "BACKSLASH_TEXTBOX", "CLI_UI_GCC_LOG_TEXTBOX"});
-}
+std::string SettingsWindow::compose_gcc_command() const { return join_texts(kClientCall) + join_texts(kGccTail); }
 
 void SettingsWindow::CLI_STOP_BAT_COMMAND_TIMER_Timer() {
     (*this)["VQCLI_STOP_COMMAND_TEXTBOX"].set_text(compose_stop_command());
@@ -181,8 +171,7 @@ void SettingsWindow::CLI_GCC_BAT_COMMAND_TIMER_Timer() {
 }
 
 void SettingsWindow::derive_bat_paths() {
-    for (std::size_t i = 0; i < kBatchFiles; ++i)
-        (*this)[kFullPaths[i].full_path_box].set_text(full_path(kFullPaths[i].file_name_box));
+    for (const auto& p : kBatchFiles) (*this)[p.full_path_box].set_text(full_path(p.file_name_box));
 }
 
 void SettingsWindow::SAVE_BATS_BUTTON_Click() {
@@ -192,7 +181,7 @@ void SettingsWindow::SAVE_BATS_BUTTON_Click() {
     derive_bat_paths();
     // Each write creates or truncates its file; a failure ends the handler
     // there, leaving the files already written as they are.
-    for (const auto& f : kBatchFileDisplays) services_.files.write_line(c[f.full_path_box].text(), c[f.display].text());
+    for (const auto& f : kBatchFiles) services_.files.write_line(c[f.full_path_box].text(), c[f.display].text());
     c["CLOSE_BUTTON"].set_caption("Close");
 }
 

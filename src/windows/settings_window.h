@@ -10,7 +10,6 @@
 #include "platform/platform.h"
 #include "windows/settings.h"
 
-#include <initializer_list>
 #include <span>
 #include <string>
 #include <string_view>
@@ -58,7 +57,7 @@ public:
     void handler_succeeded(Control* control, const std::string& event) override;
 
 private:
-    std::string join_texts(std::initializer_list<std::string_view> boxes) const;
+    std::string join_texts(std::span<const std::string_view> boxes) const;
     void set_action_box(std::string_view tick_box, std::string_view text_box);
     void derive_bat_paths();
 
