@@ -14,11 +14,8 @@ Control::Control(Window& owner, const ControlDesign& design)
       locked_(design.locked),
       visible_(design.visible),
       back_(design.back),
-      fore_(design.fore),
       value_(design.value),
-      interval_(design.interval),
-      rect_(design.rect),
-      design_font_(design.font) {}
+      interval_(design.interval) {}
 
 Control::~Control() { owner_.scheduler().forget(*this); }
 
@@ -64,12 +61,6 @@ void Control::set_back_colour(Colour c) {
     changed(Prop::BackColor);
 }
 
-void Control::set_fore_colour(Colour c) {
-    if (fore_ == c) return;
-    fore_ = c;
-    changed(Prop::ForeColor);
-}
-
 void Control::set_value(int v) {
     if (value_ == v) return;
     value_ = v;
@@ -82,12 +73,6 @@ void Control::set_interval(int ms) {
     if (interval_ == ms) return;
     interval_ = ms;
     changed(Prop::Interval);
-}
-
-void Control::set_rect(Rect r) {
-    if (rect_ == r) return;
-    rect_ = r;
-    changed(Prop::Geometry);
 }
 
 void Control::user_click() {

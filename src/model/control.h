@@ -33,7 +33,6 @@ enum class Prop {
     Locked,
     Visible,
     BackColor,
-    ForeColor,
     Value,
     Interval,
     Geometry,
@@ -105,8 +104,7 @@ public:
 
     std::optional<Colour> back_colour() const { return back_; }
     void set_back_colour(Colour c);
-    std::optional<Colour> fore_colour() const { return fore_; }
-    void set_fore_colour(Colour c);
+    std::optional<Colour> fore_colour() const { return design_.fore; }
 
     // Tick boxes: 0 unticked, 1 ticked, 2 greyed.
     int value() const { return value_; }
@@ -116,10 +114,9 @@ public:
     int interval() const { return interval_; }
     void set_interval(int ms);
 
-    Rect rect() const { return rect_; }
-    void set_rect(Rect r);
+    Rect rect() const { return design_.rect; }
 
-    const std::optional<Font>& font() const { return design_font_; }
+    const std::optional<Font>& font() const { return design_.font; }
     std::string_view tooltip() const { return design_.tooltip; }
     bool multiline() const { return design_.multiline; }
     int tab_index() const { return design_.tab_index; }
@@ -146,11 +143,8 @@ private:
     bool locked_;
     bool visible_;
     std::optional<Colour> back_;
-    std::optional<Colour> fore_;
     int value_;
     int interval_;
-    Rect rect_;
-    std::optional<Font> design_font_;
 };
 
 }  // namespace vqd

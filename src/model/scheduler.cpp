@@ -156,11 +156,6 @@ std::optional<std::int64_t> Scheduler::timer_due(const Control& timer) const {
     return std::nullopt;
 }
 
-bool Scheduler::tick_pending(const Control& timer) const {
-    for (const auto& e : timers_)
-        if (e.timer == &timer) return e.held.has_value();
-    return false;
-}
 
 void Scheduler::wake() {
     if (wakeup_) wakeup_();

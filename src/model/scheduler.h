@@ -118,7 +118,6 @@ public:
 
     // For tests and diagnostics: the time a timer will next tick, if enabled.
     std::optional<std::int64_t> timer_due(const Control& timer) const;
-    bool tick_pending(const Control& timer) const;
 
 private:
     struct TimerEntry {

@@ -268,7 +268,6 @@ void WindowView::sync(Entry& entry, Prop prop) {
         w->setVisible(c.visible());
         break;
     case Prop::BackColor:
-    case Prop::ForeColor:
         apply_colours(entry);
         break;
     case Prop::Value:

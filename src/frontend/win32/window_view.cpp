@@ -350,18 +350,11 @@ void WindowView::apply_control(Item& item, Prop prop) {
             ShowWindow(h, c.visible() ? SW_SHOWNA : SW_HIDE);
             break;
         case Prop::BackColor:
-        case Prop::ForeColor:
             InvalidateRect(h, nullptr, TRUE);
             break;
         case Prop::Value:
             SendMessageW(h, BM_SETCHECK, check_state(c.value()), 0);
             break;
-        case Prop::Geometry: {
-            const Rect r = c.rect();
-            MoveWindow(h, twips_to_px(r.left, dpi_), twips_to_px(r.top, dpi_), twips_to_px(r.width, dpi_),
-                       twips_to_px(r.height, dpi_), TRUE);
-            break;
-        }
         default:
             break;
     }
