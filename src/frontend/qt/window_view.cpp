@@ -138,8 +138,9 @@ QWidget* WindowView::canvas() const { return canvas_; }
 QLabel* WindowView::status_strip() const { return strip_; }
 
 QWidget* WindowView::widget(std::string_view control) const {
-    auto it = by_name_.find(control);
-    return it == by_name_.end() || closed_ ? nullptr : it->second->widget;
+    const Control* c = closed_ ? nullptr : model_.find(control);
+    const auto it = c ? by_control_.find(c) : by_control_.end();
+    return it == by_control_.end() ? nullptr : it->second->widget;
 }
 
 void WindowView::set_status_hint(const QString& hint) { strip_->setToolTip(hint); }
@@ -150,7 +151,6 @@ void WindowView::build() {
         auto entry = std::make_unique<Entry>(Entry{c.get(), nullptr, {}});
         entry->widget = create_widget(*c);
         entry->widget->setObjectName(qs(c->name()));
-        by_name_[c->name()] = entry.get();
         by_control_[c.get()] = entry.get();
         entries_.push_back(std::move(entry));
     }

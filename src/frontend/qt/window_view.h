@@ -101,7 +101,6 @@ private:
     QWidget* canvas_ = nullptr;
     QLabel* strip_ = nullptr;
     std::vector<std::unique_ptr<Entry>> entries_;
-    std::map<std::string, Entry*, std::less<>> by_name_;
     std::map<const Control*, Entry*> by_control_;
     std::unique_ptr<WindowView> child_;
     int observer_ = 0;
