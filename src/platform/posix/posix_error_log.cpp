@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <filesystem>
 #include <system_error>
 
@@ -15,20 +14,8 @@ std::string PosixErrorLog::location() const {
     return posix_config_folder(application_) + "/" + executable_.name() + "-errors.log";
 }
 
-std::string PosixErrorLog::format_line(const std::string& message) {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
-    std::string line = std::string(stamp) + " " + message;
-    for (char& c : line)
-        if (c == '\n' || c == '\r') c = ' ';
-    return line + "\n";
-}
-
 void PosixErrorLog::record(const std::string& message) {
-    const std::string line = format_line(message);
+    const std::string line = stamped_line(message, "\n");
     std::fputs(line.c_str(), stderr);
     const std::string path = location();
     std::error_code ec;

@@ -20,10 +20,6 @@ public:
     void record(const std::string& message) override;
     std::string location() const override;
 
-    // "YYYY-MM-DD HH:MM:SS message", local time, line ends inside the message
-    // turned into blanks so one failure stays one line.
-    static std::string format_line(const std::string& message);
-
 private:
     const ExecutableName& executable_;
     std::string application_;

@@ -39,20 +39,8 @@ std::string Win32ErrorLog::location() const {
     return application_data_folder() + "\\" + application_ + "\\" + executable_.name() + "-errors.log";
 }
 
-std::string Win32ErrorLog::format_line(const std::string& message) {
-    SYSTEMTIME now{};
-    GetLocalTime(&now);
-    char stamp[32];
-    std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u ", now.wYear, now.wMonth, now.wDay, now.wHour,
-                  now.wMinute, now.wSecond);
-    std::string line = stamp + message;
-    for (char& c : line)
-        if (c == '\n' || c == '\r') c = ' ';
-    return line + "\r\n";
-}
-
 void Win32ErrorLog::record(const std::string& message) {
-    const std::string line = format_line(message);
+    const std::string line = stamped_line(message, "\r\n");
     to_standard_error(line);
     const std::wstring folder = win32::widen(application_data_folder() + "\\" + application_);
     CreateDirectoryW(folder.c_str(), nullptr);  // already there after the first failure

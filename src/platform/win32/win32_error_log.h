@@ -19,9 +19,6 @@ public:
     void record(const std::string& message) override;
     std::string location() const override;
 
-    // The line recorded for a message: local time stamp, the message on one line.
-    static std::string format_line(const std::string& message);
-
 private:
     const ExecutableName& executable_;
     std::string application_;
