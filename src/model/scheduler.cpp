@@ -42,7 +42,7 @@ void Scheduler::forget(const Window& window) {
 }
 
 void Scheduler::post_input(Window& window, Control* target, std::function<void()> action) {
-    inputs_.push_back(InputEntry{&window, target, std::move(action), clock_.now_ms(), ++input_seq_});
+    inputs_.push_back(InputEntry{&window, target, std::move(action), ++input_seq_});
     wake();
 }
 
@@ -79,18 +79,8 @@ bool Scheduler::run_handler(Window& owner, Control* control, const std::string& 
 bool Scheduler::deliver_one() {
     collect_due(clock_.now_ms());
 
-    const TimerEntry* best_timer = nullptr;
-    for (const auto& e : timers_) {
-        if (!e.held) continue;
-        if (!best_timer || *e.held < *best_timer->held ||
-            (*e.held == *best_timer->held && e.order < best_timer->order))
-            best_timer = &e;
-    }
-    const InputEntry* first_input = inputs_.empty() ? nullptr : &inputs_.front();
-
-    const bool take_input =
-        first_input && (!best_timer || first_input->arrived <= *best_timer->held);
-    if (take_input) {
+    // Input before held ticks, as a message queue gives timer ticks the lowest priority.
+    if (!inputs_.empty()) {
         InputEntry input = std::move(inputs_.front());
         inputs_.pop_front();
         const bool wanted = input.window->accepts_input() &&
@@ -101,6 +91,14 @@ bool Scheduler::deliver_one() {
             running_ = false;
         }
         return true;
+    }
+
+    const TimerEntry* best_timer = nullptr;
+    for (const auto& e : timers_) {
+        if (!e.held) continue;
+        if (!best_timer || *e.held < *best_timer->held ||
+            (*e.held == *best_timer->held && e.order < best_timer->order))
+            best_timer = &e;
     }
     if (!best_timer) return false;
 

@@ -18,13 +18,20 @@
 //
 // * Input. Clicks, edits and close requests are posted with post_input(). They
 //   run at once when nothing else runs, otherwise after the running handler, in
-//   the order they arrived. An input whose control is disabled (or whose window
-//   is closed or covered by a modal window) when its turn comes is dropped, as a
-//   platform message queue would drop a click on a disabled button.
+//   the order they arrived. A front end hands each input to the scheduler the
+//   moment it arrives, also while a handler waits; post_input() then only
+//   queues it (nothing runs inside a wait). An input whose control is disabled
+//   (or whose window is closed or covered by a modal window) when its turn
+//   comes is dropped, as a platform message queue would drop a click on a
+//   disabled button.
 //
-// * Order. Everything held is delivered in the order it fell due or arrived;
-//   ties between timers go to the one enabled first, ties between an input and
-//   a tick go to the input.
+// * Order. Queued input runs before held ticks: when a handler returns, every
+//   input that arrived while it ran (during a wait or otherwise) runs first, in
+//   the order it arrived, and only then the ticks held meanwhile. This is how
+//   a platform message queue behaves, where a timer tick is a low-priority
+//   message produced only when no other message waits. Held ticks are
+//   delivered in the order they fell due; ties between timers go to the one
+//   enabled first.
 //
 // * Failures. A handler that throws ends at that step; what it changed stays
 //   changed; the scheduler passes the exception to the window that owns the
@@ -132,7 +139,6 @@ private:
         Window* window;
         Control* target;
         std::function<void()> action;
-        std::int64_t arrived;
         std::uint64_t seq;
     };
 

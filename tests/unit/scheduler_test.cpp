@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -133,6 +134,53 @@ TEST_F(SchedulerTest, ClicksDuringAWaitRunAfterTheHandlerInOrderAndDisabledOnesA
     start("SLOW_TIMER", 1000);
     scheduler.advance(6000);
     EXPECT_EQ(log, (std::vector<std::string>{"posted", "slow-end@5000", "go@5000"}));
+}
+
+// A stand-in for a front end's driver: while a handler waits, the user's
+// input arrives from outside the handler, the way a real event loop hands it
+// over during a wait.
+class InputDuringWaitClock final : public Clock {
+public:
+    std::int64_t now_ms() const override { return inner.now_ms(); }
+    void wait_ms(int ms) override {
+        const auto end = inner.now_ms() + ms;
+        while (!arrivals.empty() && arrivals.front().first <= end) {
+            inner.set(arrivals.front().first);
+            auto arrive = std::move(arrivals.front().second);
+            arrivals.erase(arrivals.begin());
+            arrive();
+        }
+        inner.set(end);
+    }
+    VirtualClock inner;
+    std::vector<std::pair<std::int64_t, std::function<void()>>> arrivals;
+};
+
+TEST(SchedulerInputOrder, InputArrivingDuringAWaitRunsBeforeTheTicksHeldMeanwhile) {
+    InputDuringWaitClock clock;
+    Scheduler scheduler{clock};
+    Window window{"W", scheduler, kInventory, Rect{}};
+    std::vector<std::string> log;
+    auto stamp = [&](std::string what) { log.push_back(what + "@" + std::to_string(clock.now_ms())); };
+    window["A_TIMER"].on_timer = [&] { stamp("a"); };
+    window["GO_BUTTON"].on_click = [&] { stamp("go"); };
+    window["OTHER_BUTTON"].on_click = [&] { stamp("other"); };
+    window["SLOW_TIMER"].on_timer = [&] {
+        stamp("slow");
+        scheduler.wait(5000);
+        window["SLOW_TIMER"].set_enabled(false);
+    };
+    window["SLOW_TIMER"].set_interval(100);
+    window["SLOW_TIMER"].set_enabled(true);
+    window["A_TIMER"].set_interval(1000);
+    window["A_TIMER"].set_enabled(true);
+    // A fell due at 1000, the clicks came at 3500 and 4000: the clicks still go first.
+    clock.arrivals.emplace_back(3500, [&] { window.post_click(window["GO_BUTTON"]); });
+    clock.arrivals.emplace_back(4000, [&] { window.post_click(window["OTHER_BUTTON"]); });
+    scheduler.run_due();  // nothing due yet
+    clock.inner.set(100);
+    scheduler.run_due();
+    EXPECT_EQ(log, (std::vector<std::string>{"slow@100", "go@5100", "other@5100", "a@5100"}));
 }
 
 TEST_F(SchedulerTest, AClickWhenIdleRunsAtOnce) {
