@@ -11,6 +11,11 @@ public:
     virtual ~TextFiles() = default;
     // Create or truncate `path` and write `line` followed by the platform's line end.
     virtual void write_line(const std::string& path, const std::string& line) = 0;
+    // Replace `path` with exactly `bytes`, whole or not at all: the bytes go to
+    // a temporary file in the same folder, which replaces `path` only once all
+    // of it reached the disk. On failure the previous file is left as it was
+    // and PlatformError is thrown.
+    virtual void write_whole(const std::string& path, const std::string& bytes) = 0;
     // The whole file as it is on disk, every byte one character. Throws
     // PlatformError when it cannot be opened or read, or when it is longer than
     // 32,767 bytes (the reader's length is a signed 16-bit count).

@@ -55,6 +55,13 @@ void Files::write_line(const std::string& path, const std::string& line) {
     written.push_back(path);
 }
 
+void Files::write_whole(const std::string& path, const std::string& bytes) {
+    if (path.empty() || unwritable.count(path))
+        throw PlatformError("write file", path, "permission denied");
+    content[path] = bytes;
+    written.push_back(path);
+}
+
 std::string Files::read_whole(const std::string& path) {
     auto it = content.find(path);
     if (it == content.end()) throw PlatformError("read file", path, "no such file");

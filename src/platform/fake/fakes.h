@@ -71,6 +71,7 @@ class Files final : public TextFiles {
 public:
     explicit Files(std::string line_end = "\r\n") : eol(std::move(line_end)) {}
     void write_line(const std::string& path, const std::string& line) override;
+    void write_whole(const std::string& path, const std::string& bytes) override;
     std::string read_whole(const std::string& path) override;
 
     std::map<std::string, std::string> content;

@@ -1,6 +1,7 @@
 #include "platform/posix/posix_text_files.h"
 
 #include "platform/failure.h"
+#include "platform/posix/whole_file.h"
 
 #include <cerrno>
 #include <cstring>
@@ -45,6 +46,10 @@ void PosixTextFiles::write_line(const std::string& path, const std::string& line
         done += static_cast<std::size_t>(n);
     }
     if (fd.close() != 0) throw PlatformError("write file", path, std::strerror(errno));
+}
+
+void PosixTextFiles::write_whole(const std::string& path, const std::string& bytes) {
+    posix::write_file_whole(path, bytes);
 }
 
 std::string PosixTextFiles::read_whole(const std::string& path) {

@@ -13,6 +13,7 @@ public:
     static constexpr std::size_t kReadLimit = 32767;
 
     void write_line(const std::string& path, const std::string& line) override;
+    void write_whole(const std::string& path, const std::string& bytes) override;
     std::string read_whole(const std::string& path) override;
 };
 

@@ -25,6 +25,7 @@ namespace vqd {
 class Win32TextFiles final : public TextFiles {
 public:
     void write_line(const std::string& path, const std::string& line) override;
+    void write_whole(const std::string& path, const std::string& bytes) override;
     std::string read_whole(const std::string& path) override;
 
     // The bytes write_line puts into `path` for `line`, line end included.
