@@ -20,6 +20,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace vqd::gui_test {
 
@@ -60,6 +61,13 @@ protected:
     bool open_settings();
     // The window as the screen would show it (children composed with the window).
     static QImage grab(QWidget* window);
+
+    // Both auto-poll options ticked, START, and STOP clicked by `click_stop`
+    // 13.5 s later, inside the block-count poll; runs until the settling tick
+    // is over. Returns what followed, in order: "block poll over",
+    // "caption START", "connection batch", "connection poll over",
+    // "caption STOP" when the click ran right after the poll that held it.
+    std::vector<std::string> stop_during_settling(const std::function<void(QWidget*)>& click_stop);
     static QColor colour_at(const QImage& image, QPoint p) { return image.pixelColor(p); }
 };
 
