@@ -61,7 +61,11 @@ std::string shown_text(const QWidget* w) {
 }
 
 void GuiTest::start() {
-    main = std::make_unique<MainWindow>(scheduler, platform.services());
+    const Services base = platform.services();
+    const Services services{base.store, base.executable, base.runner, base.processes,
+                            base.files, real_topmost ? static_cast<Topmost&>(qt_topmost) : base.topmost,
+                            base.errors, base.conventions};
+    main = std::make_unique<MainWindow>(scheduler, services);
     main->start();
     view = std::make_unique<qt::WindowView>(*main);
     view->on_closed = [this] { main_closed_seen = true; };

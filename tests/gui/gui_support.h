@@ -3,6 +3,7 @@
 // services, drawn by the Qt view and driven on real time by Qt's event loop.
 #pragma once
 
+#include "frontend/qt/qt_topmost.h"
 #include "frontend/qt/realtime.h"
 #include "frontend/qt/window_view.h"
 #include "platform/fake/fakes.h"
@@ -46,6 +47,9 @@ protected:
     std::unique_ptr<MainWindow> main;
     std::unique_ptr<qt::WindowView> view;
     bool main_closed_seen = false;
+    // Keep windows on top for real (Qt on the display) instead of the fake.
+    bool real_topmost = false;
+    qt::QtTopmost qt_topmost;
 
     // Stored values for the section "VQ-DAZ-ER" before start().
     void store(const std::string& key, const std::string& value) { platform.store.put("VQ-DAZ-ER", key, value); }
