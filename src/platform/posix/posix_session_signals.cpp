@@ -35,14 +35,22 @@ SessionSignals::SessionSignals() {
     action.sa_handler = on_session_signal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int s : kSignals) ::sigaction(s, &action, nullptr);
+    for (int s : kSignals) {
+        // A signal ignored by whoever started us stays ignored: `nohup` or a
+        // shell's background job ask for exactly that.
+        struct sigaction before {};
+        if (::sigaction(s, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
+        ::sigaction(s, &action, nullptr);
+        installed_ |= 1u << s;
+    }
 }
 
 SessionSignals::~SessionSignals() {
     struct sigaction action {};
     action.sa_handler = SIG_DFL;
     sigemptyset(&action.sa_mask);
-    for (int s : kSignals) ::sigaction(s, &action, nullptr);
+    for (int s : kSignals)
+        if (installed_ & (1u << s)) ::sigaction(s, &action, nullptr);
     ::close(g_write_fd);
     g_write_fd = -1;
     ::close(read_fd_);

@@ -4,6 +4,7 @@
 // when one arrives. The signal handler only writes one byte to the pipe, which
 // is all that is safe inside a signal handler; the program then closes its
 // main window the normal way, on its own thread, when its turn comes.
+// A signal the program was started with ignored (nohup) stays ignored.
 #pragma once
 
 namespace vqd {
@@ -23,6 +24,7 @@ public:
 
 private:
     int read_fd_ = -1;
+    unsigned installed_ = 0;  // bit per signal number we handle
 };
 
 }  // namespace vqd
