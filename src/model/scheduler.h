@@ -23,7 +23,9 @@
 //   queues it (nothing runs inside a wait). An input whose control is disabled
 //   (or whose window is closed or covered by a modal window) when its turn
 //   comes is dropped, as a platform message queue would drop a click on a
-//   disabled button. Each input carries its event's name, so a failure is
+//   disabled button; its `dropped` callback then lets a front end that showed
+//   the input early (typed text) show the model again. Each input carries its
+//   event's name, so a failure is
 //   reported as that control's click or that window's close. The end of the
 //   session (post_system) queues like input but only a closed window drops it.
 //
