@@ -1,12 +1,16 @@
 // The Linux desktop program: the main window's load handling runs first,
 // then the window is shown and the scheduler's timers start ticking on Qt's
-// event loop. The program ends when the main window closes, by the user or
-// by Auto Close. It takes no command-line arguments; the name it was started
-// under names its configuration.
+// event loop. The program ends when the main window closes, by the user, by
+// Auto Close, or because the session ends (logout, SIGTERM, SIGINT, SIGHUP),
+// which closes it the same way. It takes no command-line arguments; the name
+// it was started under names its configuration.
+#include "frontend/qt/display_platform.h"
 #include "frontend/qt/qt_topmost.h"
 #include "frontend/qt/realtime.h"
+#include "frontend/qt/session_end.h"
 #include "frontend/qt/window_view.h"
 #include "platform/posix/posix_platform.h"
+#include "platform/posix/posix_session_signals.h"
 #include "windows/main_window.h"
 
 #include <QApplication>
@@ -14,8 +18,26 @@
 #include <QStyle>
 #include <QStyleFactory>
 
+#include <cstdio>
+
+namespace {
+
+std::optional<std::string> env(const char* name) {
+    if (!qEnvironmentVariableIsSet(name)) return std::nullopt;
+    return qEnvironmentVariable(name).toStdString();
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     const std::string invoked_as = argc > 0 ? argv[0] : "";
+    // Placement and Always On Top need X11; see display_platform.h.
+    if (const auto platform = vqd::qt::platform_to_ask_for({env("QT_QPA_PLATFORM"), env("WAYLAND_DISPLAY"), env("DISPLAY")}))
+        qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(*platform));
+    // From here on a termination signal waits for the event loop to close the
+    // window properly instead of ending the program on the spot.
+    vqd::SessionSignals session_signals;
+
     QApplication app(argc, argv);
     // Fusion draws every colour the windows ask for; native styles may not.
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
@@ -26,6 +48,11 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     vqd::PosixPlatform platform(invoked_as);
+    if (vqd::qt::placement_unavailable(QGuiApplication::platformName().toStdString())) {
+        const std::string message = vqd::qt::placement_unavailable_message();
+        platform.errors.record(message);
+        std::fprintf(stderr, "%s\n", message.c_str());
+    }
     vqd::qt::QtClock clock;
     vqd::Scheduler scheduler(clock);
     vqd::qt::QtTopmost topmost;
@@ -42,7 +69,13 @@ int main(int argc, char** argv) {
                          QString::fromStdString(platform.errors.location()));
     view.on_closed = [] { QCoreApplication::exit(0); };
     if (main_window.closed()) return 0;
+    vqd::qt::SessionEnd session_end(main_window, session_signals.fd(), [&] { session_signals.take(); });
     view.show();
     driver.arm();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // Qt itself may end the loop (the session manager's last word): the
+    // window still closes the normal way, so nothing the close saves is lost.
+    if (!main_window.closed())
+        scheduler.run_handler(main_window, nullptr, main_window.close_event(), [&] { main_window.close(); });
+    return status;
 }

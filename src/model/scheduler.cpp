@@ -41,8 +41,14 @@ void Scheduler::forget(const Window& window) {
     inputs_.remove_if([&](const InputEntry& e) { return e.window == &window; });
 }
 
-void Scheduler::post_input(Window& window, Control* target, std::function<void()> action) {
-    inputs_.push_back(InputEntry{&window, target, std::move(action), ++input_seq_});
+void Scheduler::post_input(Window& window, Control* target, std::string event, std::function<void()> action,
+                           std::function<void()> dropped) {
+    inputs_.push_back(InputEntry{&window, target, std::move(event), std::move(action), std::move(dropped), false});
+    wake();
+}
+
+void Scheduler::post_system(Window& window, std::string event, std::function<void()> action) {
+    inputs_.push_back(InputEntry{&window, nullptr, std::move(event), std::move(action), {}, true});
     wake();
 }
 
@@ -83,12 +89,15 @@ bool Scheduler::deliver_one() {
     if (!inputs_.empty()) {
         InputEntry input = std::move(inputs_.front());
         inputs_.pop_front();
-        const bool wanted = input.window->accepts_input() &&
-                            (input.target == nullptr || input.target->enabled());
+        const bool wanted = input.from_system ? !input.window->closed()
+                                              : input.window->accepts_input() &&
+                                                    (input.target == nullptr || input.target->enabled());
         if (wanted) {
             running_ = true;
-            dispatch(*input.window, input.target, "input", input.action);
+            dispatch(*input.window, input.target, input.event, input.action);
             running_ = false;
+        } else if (input.dropped) {
+            input.dropped();
         }
         return true;
     }

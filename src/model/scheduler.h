@@ -23,7 +23,11 @@
 //   queues it (nothing runs inside a wait). An input whose control is disabled
 //   (or whose window is closed or covered by a modal window) when its turn
 //   comes is dropped, as a platform message queue would drop a click on a
-//   disabled button.
+//   disabled button; its `dropped` callback then lets a front end that showed
+//   the input early (typed text) show the model again. Each input carries its
+//   event's name, so a failure is
+//   reported as that control's click or that window's close. The end of the
+//   session (post_system) queues like input but only a closed window drops it.
 //
 // * Order. Queued input runs before held ticks: when a handler returns, every
 //   input that arrived while it ran (during a wait or otherwise) runs first, in
@@ -101,7 +105,15 @@ public:
     // Input from a front end or a test. `target` decides whether the input is
     // still wanted when its turn comes (see Input above); `window` is the
     // window it belongs to, for input that has no control (a close request).
-    void post_input(Window& window, Control* target, std::function<void()> action);
+    // `event` names the handler's event for the error path ("Click", or the
+    // window's own close). `dropped` runs, outside any handler, when the input
+    // is dropped, so a front end that showed it early can show the model again.
+    void post_input(Window& window, Control* target, std::string event, std::function<void()> action,
+                    std::function<void()> dropped = {});
+    // A request from the system rather than the user (the session ends): it
+    // takes its turn with the input, but a modal window does not drop it; only
+    // a closed window does.
+    void post_system(Window& window, std::string event, std::function<void()> action);
 
     // Run a handler now as the one running handler (the start-up load, for
     // instance). Returns false, running nothing, when another handler runs.
@@ -138,8 +150,10 @@ private:
     struct InputEntry {
         Window* window;
         Control* target;
+        std::string event;
         std::function<void()> action;
-        std::uint64_t seq;
+        std::function<void()> dropped;
+        bool from_system;
     };
 
     void collect_due(std::int64_t now);
@@ -152,7 +166,6 @@ private:
     std::list<TimerEntry> timers_;
     std::list<InputEntry> inputs_;
     std::uint64_t order_ = 0;
-    std::uint64_t input_seq_ = 0;
     bool running_ = false;
     std::function<void()> wakeup_;
 };

@@ -106,19 +106,35 @@ void Window::notify(Control* control, Prop prop) {
 
 void Window::post_click(Control& control) {
     Control* target = &control;
-    scheduler_.post_input(*this, target, [target] { target->user_click(); });
+    scheduler_.post_input(*this, target, "Click", [target] { target->user_click(); });
 }
 
 void Window::post_edit(Control& control, std::string text) {
     Control* target = &control;
-    scheduler_.post_input(*this, target, [target, t = std::move(text)] {
-        if (!target->locked()) target->set_text(t);
-    });
+    // A front end shows typing before the edit's turn comes; an edit that is
+    // refused (the box became locked or disabled meanwhile) announces the
+    // model's text again so the box shows what the model holds.
+    auto show_model_text = [this, target] { notify(target, Prop::Text); };
+    scheduler_.post_input(
+        *this, target, "Change",
+        [target, show_model_text, t = std::move(text)] {
+            if (target->locked())
+                show_model_text();
+            else
+                target->set_text(t);
+        },
+        show_model_text);
 }
 
 void Window::post_close() {
-    scheduler_.post_input(*this, nullptr, [this] { close(); });
+    scheduler_.post_input(*this, nullptr, close_event(), [this] { close(); });
 }
+
+void Window::post_session_end() {
+    scheduler_.post_system(*this, close_event(), [this] { close(); });
+}
+
+std::string Window::close_event() const { return name_ + "_Unload"; }
 
 void Window::close() {
     if (closed_) return;

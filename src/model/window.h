@@ -79,6 +79,11 @@ public:
     void post_click(Control& control);
     void post_edit(Control& control, std::string text);
     void post_close();
+    // The session ends (logout, a termination signal): the window closes
+    // through its normal close handling even while a modal child is open.
+    void post_session_end();
+    // The event name a close of this window reports failures under.
+    std::string close_event() const;
 
     // Modal state: while a modal child is open, input to this window is dropped.
     Window* modal_child() const { return modal_child_; }

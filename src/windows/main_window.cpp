@@ -43,7 +43,6 @@ std::string two_digit_seconds(int total_seconds) {
 
 std::string operation_name(const Control* control, const std::string& event) {
     if (!control) return event;
-    if (event == "input") return control->name() + "_Click";
     return control->name() + "_" + event;
 }
 

@@ -12,6 +12,7 @@
 #include <QStyleFactory>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <cstdlib>
 
@@ -60,7 +61,11 @@ std::string shown_text(const QWidget* w) {
 }
 
 void GuiTest::start() {
-    main = std::make_unique<MainWindow>(scheduler, platform.services());
+    const Services base = platform.services();
+    const Services services{base.store, base.executable, base.runner, base.processes,
+                            base.files, real_topmost ? static_cast<Topmost&>(qt_topmost) : base.topmost,
+                            base.errors, base.conventions};
+    main = std::make_unique<MainWindow>(scheduler, services);
     main->start();
     view = std::make_unique<qt::WindowView>(*main);
     view->on_closed = [this] { main_closed_seen = true; };
@@ -96,5 +101,44 @@ bool GuiTest::open_settings() {
 }
 
 QImage GuiTest::grab(QWidget* window) { return window->grab().toImage(); }
+
+std::vector<std::string> GuiTest::stop_during_settling(const std::function<void(QWidget*)>& click_stop) {
+    store("CLI_GBC_BAT_TICKBOX", "1");
+    store("CLI_GCC_BAT_TICKBOX", "1");
+    store("AlwaysOnTopTimer_TICKBOX", "0");
+    store("CLI_GBC_FULL_BAT_LOCATION_TEXTBOX", "/work/DAZ-ER-GBC.BAT");
+    store("CLI_GBC_FULL_LOG_LOCATION_TEXTBOX", "/work/DAZ-ER-GBC.LOG");
+    store("CLI_GCC_FULL_BAT_LOCATION_TEXTBOX", "/work/DAZ-ER-GCC.BAT");
+    store("CLI_GCC_FULL_LOG_LOCATION_TEXTBOX", "/work/DAZ-ER-GCC.LOG");
+    std::vector<std::string> seen;
+    platform.runner.on_run = [&](const std::string& line) {
+        if (line == "/work/DAZ-ER-GBC.BAT") platform.files.content["/work/DAZ-ER-GBC.LOG"] = "4711\r\n";
+        if (line == "/work/DAZ-ER-GCC.BAT") {
+            platform.files.content["/work/DAZ-ER-GCC.LOG"] = "8\r\n";
+            seen.push_back("connection batch");
+        }
+    };
+    start();
+    if (::testing::Test::HasFatalFailure()) return seen;
+    bool settled = false;
+    const int id = main->observe([&](const Change& ch) {
+        if (!ch.control) return;
+        const std::string& name = ch.control->name();
+        if (name == "START_STOP_BUTTON" && ch.prop == Prop::Caption) seen.push_back("caption " + ch.control->caption());
+        if (ch.prop == Prop::Enabled && !ch.control->enabled()) {
+            if (name == "GETBLOCKCOUNT_COMMAND_TIMER") seen.push_back("block poll over");
+            if (name == "GETCONNECTIONCOUNT_COMMAND_TIMER") seen.push_back("connection poll over");
+            if (name == "UNLOAD_TIMER") settled = true;
+        }
+    });
+    QTest::mouseClick(widget("START_STOP_BUTTON"), Qt::LeftButton);
+    if ((*main)["START_STOP_BUTTON"].caption() != "STOP") wait_until([&] { return !seen.empty(); });
+    seen.clear();  // from here on: what follows STOP
+    QTimer::singleShot(13500, [&] { click_stop(widget("START_STOP_BUTTON")); });
+    wait_until([&] { return settled; }, 40000);
+    QTest::qWait(300);  // anything else the click set off would show by now
+    main->unobserve(id);
+    return seen;
+}
 
 }  // namespace vqd::gui_test

@@ -3,6 +3,7 @@
 // services, drawn by the Qt view and driven on real time by Qt's event loop.
 #pragma once
 
+#include "frontend/qt/qt_topmost.h"
 #include "frontend/qt/realtime.h"
 #include "frontend/qt/window_view.h"
 #include "platform/fake/fakes.h"
@@ -20,6 +21,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace vqd::gui_test {
 
@@ -45,6 +47,9 @@ protected:
     std::unique_ptr<MainWindow> main;
     std::unique_ptr<qt::WindowView> view;
     bool main_closed_seen = false;
+    // Keep windows on top for real (Qt on the display) instead of the fake.
+    bool real_topmost = false;
+    qt::QtTopmost qt_topmost;
 
     // Stored values for the section "VQ-DAZ-ER" before start().
     void store(const std::string& key, const std::string& value) { platform.store.put("VQ-DAZ-ER", key, value); }
@@ -60,6 +65,13 @@ protected:
     bool open_settings();
     // The window as the screen would show it (children composed with the window).
     static QImage grab(QWidget* window);
+
+    // Both auto-poll options ticked, START, and STOP clicked by `click_stop`
+    // 13.5 s later, inside the block-count poll; runs until the settling tick
+    // is over. Returns what followed, in order: "block poll over",
+    // "caption START", "connection batch", "connection poll over",
+    // "caption STOP" when the click ran right after the poll that held it.
+    std::vector<std::string> stop_during_settling(const std::function<void(QWidget*)>& click_stop);
     static QColor colour_at(const QImage& image, QPoint p) { return image.pixelColor(p); }
 };
 

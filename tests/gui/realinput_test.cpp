@@ -2,9 +2,13 @@
 // poll holds the only handler for six seconds of waits. The window must keep
 // painting meanwhile (the yellow reading stage, then the system window colour,
 // are on the screen when they should be), and a click made during the wait
-// must reach its handler after the wait, exactly once.
+// must reach its handler after the wait, exactly once. The same holds for
+// STOP clicked inside the poll of a run's settling phase; a settings window
+// stays above an always-on-top main window; a window stored off every screen
+// opens on it.
 #include "gui_support.h"
 
+#include <QCloseEvent>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QScreen>
@@ -12,6 +16,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace vqd::gui_test {
@@ -104,6 +109,89 @@ TEST_F(RealInputTest, ClickDuringAPollWaitComesAfterItOnceAndTheWindowKeepsPaint
         if (s->state() != QProcess::NotRunning) s->waitForFinished(10000);
         EXPECT_EQ(s->exitCode(), 0);
     }
+}
+
+TEST_F(RealInputTest, StopClickedDuringTheBlockPollRunsWhenItEndsAndSettlingPutsThePollingBack) {
+    if (QGuiApplication::platformName() != "xcb") GTEST_SKIP() << "needs an X server (run under xvfb-run)";
+    const auto seen = stop_during_settling([](QWidget* button) { xdotool_click(button, false); });
+    EXPECT_EQ(seen, (std::vector<std::string>{"block poll over", "caption START", "connection batch",
+                                              "connection poll over", "caption STOP"}));
+    EXPECT_TRUE((*main)["GET_LOOP_TIMER"].enabled());
+    EXPECT_EQ(shown_text(widget("START_STOP_BUTTON")), "STOP");
+}
+
+// Always On Top with the settings window open where the main window is (both
+// at their default 1000, 1000 twips): the ticks that keep the main window on
+// top must leave the settings window above it, so its fields take real
+// clicks and keys. Without a window manager only the raise order decides;
+// with one (openbox) the stays-on-top layer does.
+class SettingsAboveTheMainWindow : public RealInputTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(SettingsAboveTheMainWindow, ItsFieldsTakeRealInputAfterSeveralOnTopTicks) {
+    if (QGuiApplication::platformName() != "xcb") GTEST_SKIP() << "needs an X server (run under xvfb-run)";
+    QProcess window_manager;
+    if (GetParam()) {
+        window_manager.start("openbox", {"--sm-disable"});
+        ASSERT_TRUE(window_manager.waitForStarted(5000));
+        QTest::qWait(1500);  // openbox takes the screen over
+        ASSERT_EQ(window_manager.state(), QProcess::Running) << "openbox did not start";
+    }
+    store("AlwaysOnTopTimer_TICKBOX", "1");
+    real_topmost = true;
+    start();
+    ASSERT_TRUE(open_settings());
+    QTest::qWait(3500);  // three ticks of the always-on-top timer
+    SettingsWindow* settings = main->settings_window();
+    ASSERT_NE(settings, nullptr);
+    QWidget* field = settings_widget("CONF_LOCATION_TEXTBOX");  // where the main window lies too
+    xdotool_click(field, true);
+    QProcess::execute("xdotool", {"type", "--delay", "30", "abc"});
+    const bool typed = wait_until([&] { return (*settings)["CONF_LOCATION_TEXTBOX"].text() == "abc"; }, 3000);
+    QProcess::execute("import", {"-window", "root", shot_path(GetParam() ? "realinput-settings-openbox.png"
+                                                                        : "realinput-settings-no-wm.png")});
+    EXPECT_TRUE(typed) << "the settings field did not get the typing; it holds \""
+                       << (*settings)["CONF_LOCATION_TEXTBOX"].text() << "\"";
+    if (GetParam()) {
+        window_manager.terminate();
+        window_manager.waitForFinished(5000);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(WindowManager, SettingsAboveTheMainWindow, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Openbox" : "None"; });
+
+// One 1280x1024 screen (the run's Xvfb). A position far off it is shown on
+// it, wholly; one on it is kept exactly; the stored keys keep what they held.
+TEST_F(RealInputTest, AWindowStoredOffEveryScreenOpensWhollyOnTheScreenAndKeepsItsStoredPosition) {
+    if (QGuiApplication::platformName() != "xcb") GTEST_SKIP() << "needs an X server (run under xvfb-run)";
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    ASSERT_EQ(screen.size(), QSize(1280, 1024));
+    store("AlwaysOnTopTimer_TICKBOX", "0");
+    store("MainLeft", "400000");
+    store("MainTop", "300000");
+    store("SETTINGS-Left", "1500");
+    store("SETTINGS-Top", "3000");
+    start();
+    QWidget* window = view->window();
+    EXPECT_TRUE(screen.contains(window->frameGeometry())) << "shown at " << window->x() << "," << window->y();
+    EXPECT_EQ(main->left(), 400000);
+    EXPECT_EQ(main->top(), 300000);
+
+    ASSERT_TRUE(open_settings());
+    QWidget* settings = view->modal_child()->window();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(settings));
+    EXPECT_EQ(settings->frameGeometry().topLeft(), QPoint(100, 200));
+
+    QCoreApplication::postEvent(settings, new QCloseEvent);
+    ASSERT_TRUE(wait_until([&] { return main->settings_window() == nullptr; }));
+    QCoreApplication::postEvent(window, new QCloseEvent);
+    ASSERT_TRUE(wait_until([&] { return main->closed(); }));
+    // The close saves what the model held: the stored position, unchanged.
+    auto stored = [&](const char* key) { return std::stof(platform.store.value("VQ-DAZ-ER", key).value_or("-1")); };
+    EXPECT_EQ(stored("MainLeft"), 400000);
+    EXPECT_EQ(stored("MainTop"), 300000);
+    EXPECT_EQ(stored("SETTINGS-Left"), 1500);
+    EXPECT_EQ(stored("SETTINGS-Top"), 3000);
 }
 
 }  // namespace

@@ -20,6 +20,7 @@ constexpr ControlDesign kInventory[] = {
     {.name = "OTHER_BUTTON", .kind = ControlKind::Button, .text = "Other"},
     {.name = "X_TICKBOX", .kind = ControlKind::TickBox, .text = "X"},
     {.name = "Y_TICKBOX", .kind = ControlKind::TickBox, .text = "Y"},
+    {.name = "NOTE_TEXTBOX", .kind = ControlKind::TextBox},
 };
 
 struct SchedulerTest : ::testing::Test {
@@ -181,6 +182,50 @@ TEST(SchedulerInputOrder, InputArrivingDuringAWaitRunsBeforeTheTicksHeldMeanwhil
     clock.inner.set(100);
     scheduler.run_due();
     EXPECT_EQ(log, (std::vector<std::string>{"slow@100", "go@5100", "other@5100", "a@5100"}));
+}
+
+TEST_F(SchedulerTest, ARefusedEditShowsTheModelsTextAgain) {
+    Window& w = window;
+    // Two edits typed while a handler waits; the box is locked, then disabled,
+    // before their turn: the front end hears the text again each time.
+    int text_told = 0;
+    w.observe([&](const Change& ch) { text_told += ch.control == &w["NOTE_TEXTBOX"] && ch.prop == Prop::Text; });
+    w["SLOW_TIMER"].on_timer = [&] {
+        w.post_edit(w["NOTE_TEXTBOX"], "typed");
+        scheduler.wait(100);
+        w["NOTE_TEXTBOX"].set_locked(true);
+        w.post_edit(w["NOTE_TEXTBOX"], "typed more");
+        scheduler.wait(100);
+        w["SLOW_TIMER"].set_enabled(false);
+    };
+    w["SLOW_TIMER"].set_interval(10);
+    w["SLOW_TIMER"].set_enabled(true);
+    scheduler.advance(10);
+    EXPECT_EQ(w["NOTE_TEXTBOX"].text(), "");
+    EXPECT_EQ(text_told, 2);
+    w["NOTE_TEXTBOX"].set_locked(false);
+    w["NOTE_TEXTBOX"].set_enabled(false);
+    w.post_edit(w["NOTE_TEXTBOX"], "typed");
+    scheduler.run_due();
+    EXPECT_EQ(w["NOTE_TEXTBOX"].text(), "");
+    EXPECT_EQ(text_told, 3);
+}
+
+TEST_F(SchedulerTest, TheSessionsEndIsNotDroppedForAModalWindowButIsForAClosedOne) {
+    struct Owner : Window {
+        using Window::Window;
+        void open(Window& child) { open_modal_child(child); }
+    };
+    Owner owner{"OWNER", scheduler, kInventory, Rect{}};
+    Window child{"CHILD", scheduler, kInventory, Rect{}};
+    owner.open(child);
+    owner.post_close();  // the user's close is dropped: the owner takes no input
+    scheduler.run_due();
+    EXPECT_FALSE(owner.closed());
+    owner.post_session_end();
+    owner.post_session_end();  // a second signal finds the window closed
+    scheduler.run_due();
+    EXPECT_TRUE(owner.closed());
 }
 
 TEST_F(SchedulerTest, AClickWhenIdleRunsAtOnce) {

@@ -7,6 +7,12 @@
 // instead our window is raised at every tick, which puts it back over that
 // window within the stacking layer the window manager gives both.
 //
+// Our windows keep the rule a desktop keeps for owned windows: a window we own
+// (the modal settings window) is always above its owner. It shares its
+// owner's stays-on-top flag and is raised right after it, so a tick that
+// raises the main window never buries the settings window, with a window
+// manager or without one (where nothing but the raise order decides).
+//
 // Our own windows change only their stays-on-top flag in place: the flag goes
 // to the existing platform window (the window manager then sets
 // _NET_WM_STATE_ABOVE) without re-creating or hiding it, which

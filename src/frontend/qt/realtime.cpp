@@ -20,7 +20,7 @@ void QtClock::wait_ms(int ms) {
     while (now_ms() < until) {
         QEventLoop loop;
         QTimer::singleShot(static_cast<int>(until - now_ms()), Qt::PreciseTimer, &loop, &QEventLoop::quit);
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
+        loop.exec();
     }
 }
 

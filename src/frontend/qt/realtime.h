@@ -1,10 +1,13 @@
 // Real time for the scheduler on Qt's event loop.
 //
-// QtClock's wait keeps the windows painting: it runs a nested event loop that
-// leaves user input (clicks, keys, close requests) queued by Qt until the wait
-// is over, so the waiting handler is the only handler that runs. Timers and
-// posted events still fire inside that loop; the scheduler refuses to run
-// anything while busy, so the driver's own timer firing there is harmless.
+// QtClock's wait keeps the windows painting: it runs a nested event loop.
+// User input (clicks, keys, close requests) is taken there as anywhere else:
+// the widgets hand it to the window model, whose scheduler only queues it
+// while a handler runs, so the waiting handler stays the only handler that
+// runs, and what the user did during the wait runs as soon as it returns,
+// before the timer ticks held meanwhile. Timers and posted events fire inside
+// that loop too; the scheduler refuses to run anything while busy, so the
+// driver's own timer firing there is harmless.
 //
 // SchedulerDriver arms one precise single-shot timer for the scheduler's next
 // due time and runs what is due when it fires.

@@ -3,6 +3,7 @@
 #include "frontend/qt/control_widgets.h"
 #include "frontend/qt/fonts.h"
 #include "frontend/qt/qt_topmost.h"
+#include "model/placement.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -243,6 +244,10 @@ void WindowView::on_change(const Change& change) {
         break;
     case Prop::Status:
         apply_status();
+        // A modal child shows its owner's failures while it is open: the
+        // owner's strip may be hidden under it, and its own handlers report
+        // through the owner's error path.
+        if (child_) child_->apply_status();
         break;
     default:
         break;
@@ -421,7 +426,7 @@ void WindowView::apply_geometry() {
     const QSize client = client_size();
     canvas_->setGeometry(0, 0, client.width(), client.height());
     apply_status();
-    applied_pos_ = QPoint(px(model_.left(), ppt_), px(model_.top(), ppt_));
+    applied_pos_ = visible_position();
     form_->move(applied_pos_);
     applying_geometry_ = false;
 }
@@ -438,13 +443,34 @@ void WindowView::refit_to_frame() {
     applying_geometry_ = false;
 }
 
+QPoint WindowView::visible_position() const {
+    // The model keeps the position it was given (and saves it at close); only
+    // the shown position is brought onto a screen. A move the user makes
+    // afterwards is a real move and goes to the model as usual.
+    std::vector<PixelRect> screens;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRect r = screen->availableGeometry();
+        screens.push_back(PixelRect{r.x(), r.y(), r.width(), r.height()});
+    }
+    const PixelRect asked{px(model_.left(), ppt_), px(model_.top(), ppt_), px(model_.width(), ppt_),
+                          form_->height() + applied_margins_.top() + applied_margins_.bottom()};
+    const PixelRect shown = place_on_screens(asked, screens);
+    return QPoint(shown.x, shown.y);
+}
+
+std::string WindowView::shown_status() const {
+    if (model_.status().empty() && owner_) return owner_->model().status();
+    return model_.status();
+}
+
 void WindowView::apply_status() {
     const QSize client = canvas_->size();
     int strip_height = 0;
-    if (model_.status().empty()) {
+    const std::string status = shown_status();
+    if (status.empty()) {
         strip_->hide();
     } else {
-        strip_->setText(qs(model_.status()));
+        strip_->setText(qs(status));
         const int line = strip_->fontMetrics().lineSpacing();
         strip_height = std::clamp(strip_->heightForWidth(client.width()), line + 6, 4 * line + 6);
         strip_->setGeometry(0, client.height(), client.width(), strip_height);

@@ -11,6 +11,9 @@
 // as the model stores them; the controls sit on a canvas of the client size.
 // Errors from the window's status show in a strip under that canvas: the
 // window grows by the strip's height, so the strip never covers a control.
+// A modal child with no status of its own shows its owner's there.
+// A position that lies on no screen is shown on the nearest one
+// (model/placement.h); the model keeps the position it holds.
 #pragma once
 
 #include "model/window.h"
@@ -91,6 +94,8 @@ private:
     void text_edited(Entry& entry, const QString& text);
     void refit_to_frame();
     void retire_child();
+    QPoint visible_position() const;
+    std::string shown_status() const;
     QMargins frame_margins() const;
     QSize client_size() const;
 

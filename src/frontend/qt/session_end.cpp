@@ -1,0 +1,31 @@
+#include "frontend/qt/session_end.h"
+
+#include <QGuiApplication>
+#include <QSessionManager>
+
+namespace vqd::qt {
+
+SessionEnd::SessionEnd(Window& main, int signal_fd, std::function<void()> drain)
+    : main_(main), drain_(std::move(drain)) {
+    if (signal_fd >= 0) {
+        notifier_ = std::make_unique<QSocketNotifier>(signal_fd, QSocketNotifier::Read);
+        QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] {
+            if (drain_) drain_();
+            end();
+        });
+    }
+    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        // The session manager asks before the logout; the data this program
+        // keeps is what its close saves, so it closes now rather than be
+        // killed later with nothing saved.
+        logout_ = QObject::connect(app, &QGuiApplication::commitDataRequest, [this](QSessionManager&) { end(); });
+    }
+}
+
+SessionEnd::~SessionEnd() { QObject::disconnect(logout_); }
+
+void SessionEnd::end() {
+    if (!main_.closed()) main_.post_session_end();
+}
+
+}  // namespace vqd::qt

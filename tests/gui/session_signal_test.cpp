@@ -1,0 +1,83 @@
+// The real program, on Qt's offscreen platform, ended by a real signal: it
+// closes its main window the way a user's close does (position and options
+// saved) and exits normally. A signal it was started with ignored (nohup)
+// does not end it.
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <signal.h>
+
+namespace {
+
+class SessionSignalTest : public ::testing::Test {
+protected:
+    QTemporaryDir config;
+    QString ini() const { return config.path() + "/VQ-DAZ-ER/VQ-DAZ-ER.ini"; }
+
+    void SetUp() override {
+        ASSERT_TRUE(config.isValid());
+        QDir().mkpath(config.path() + "/VQ-DAZ-ER");
+        QSettings stored(ini(), QSettings::IniFormat);
+        stored.setValue("CLI_GBC_BAT_TICKBOX", "1");
+        stored.setValue("AlwaysOnTopTimer_TICKBOX", "0");
+    }
+    void start(QProcess& program, bool ignore_hangup) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", config.path());
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        program.setProcessEnvironment(env);
+        program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        if (ignore_hangup) program.setChildProcessModifier([] { ::signal(SIGHUP, SIG_IGN); });
+        program.start(VQD_PROGRAM, {});
+        ASSERT_TRUE(program.waitForStarted(5000));
+        QThread::msleep(1500);  // up, shown, its timers ticking
+        ASSERT_EQ(program.state(), QProcess::Running);
+    }
+    std::string stored(const char* key) const {
+        return QSettings(ini(), QSettings::IniFormat).value(key).toString().toStdString();
+    }
+};
+
+TEST_F(SessionSignalTest, TermIntAndHupCloseTheWindowTheNormalWayAndTheProgramExits) {
+    for (int signal_number : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(signal_number);
+        QSettings(ini(), QSettings::IniFormat).remove("MainLeft");
+        QProcess program;
+        start(program, false);
+        EXPECT_EQ(stored("MainLeft"), "") << "something saved the position before the close";
+        ASSERT_EQ(::kill(static_cast<pid_t>(program.processId()), signal_number), 0);
+        ASSERT_TRUE(program.waitForFinished(10000));
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(program.exitCode(), 0);
+        EXPECT_EQ(stored("MainLeft"), "1000");
+        EXPECT_EQ(stored("MainTop"), "1000");
+        EXPECT_EQ(stored("CLI_GBC_BAT_TICKBOX"), "1");
+        EXPECT_EQ(stored("AUTOSTART_TICKBOX"), "0");
+    }
+}
+
+TEST_F(SessionSignalTest, AHangupIgnoredAtStartStaysIgnored) {
+    QProcess program;
+    start(program, true);
+    ASSERT_EQ(::kill(static_cast<pid_t>(program.processId()), SIGHUP), 0);
+    EXPECT_FALSE(program.waitForFinished(1500)) << "nohup did not keep the program running";
+    ASSERT_EQ(::kill(static_cast<pid_t>(program.processId()), SIGTERM), 0);
+    ASSERT_TRUE(program.waitForFinished(10000));
+    EXPECT_EQ(program.exitCode(), 0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
