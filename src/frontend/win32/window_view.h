@@ -122,8 +122,11 @@ private:
 
 // Register the window class of forms; call once before the first view.
 void register_form_class();
-// The message loop of the program: Tab and the arrow keys move between the
-// controls of whichever form is active. Returns when WM_QUIT arrives.
+// One message of the program's queue: Tab and the arrow keys move between the
+// controls of the form the message is for, everything else is translated and
+// dispatched. The message loop and the clock's wait both hand messages here.
+void dispatch_message(MSG& msg);
+// The message loop of the program. Returns when WM_QUIT arrives.
 int run_message_loop();
 
 }  // namespace vqd::win32ui
