@@ -547,8 +547,9 @@ LRESULT WindowView::handle(UINT message, WPARAM wparam, LPARAM lparam) {
             return 0;
         case WM_ENDSESSION:
             // Logging off ends the process once this returns: close the way the
-            // user would, so the position and options are stored. A handler
-            // that is waiting right now cannot be interrupted; then nothing is.
+            // user would, so the position and options are stored. While a
+            // handler waits the close can only be queued behind it, and the
+            // session may end first; then nothing is stored.
             if (wparam && !owner_) {
                 model_.post_close();
                 driver_.drive();
