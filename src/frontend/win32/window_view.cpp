@@ -15,6 +15,7 @@ using win32::widen;
 namespace {
 
 constexpr UINT kReleaseRetired = WM_APP + 1;
+constexpr UINT_PTR kReleaseLaterTimer = 1;
 constexpr DWORD kMainStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr DWORD kModalStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr int kStatusPadTwips = 45;
@@ -595,7 +596,19 @@ LRESULT WindowView::handle(UINT message, WPARAM wparam, LPARAM lparam) {
             InvalidateRect(self, nullptr, TRUE);
             break;
         case kReleaseRetired:
+            // Arriving inside a handler's wait, the closed child's own message
+            // may still be on the stack below (its click ran that handler):
+            // release it once the handlers are done.
+            if (driver_.scheduler().busy()) {
+                SetTimer(self, kReleaseLaterTimer, 100, nullptr);
+                return 0;
+            }
             retired_.clear();
+            return 0;
+        case WM_TIMER:
+            if (wparam != kReleaseLaterTimer) break;
+            KillTimer(self, kReleaseLaterTimer);
+            PostMessageW(self, kReleaseRetired, 0, 0);
             return 0;
         case WM_DESTROY:
             if (tooltip_) DestroyWindow(tooltip_);
