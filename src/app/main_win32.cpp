@@ -17,6 +17,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     InitCommonControlsEx(&controls);
 
     vqd::Win32Platform platform;
+    platform.clock.set_dispatcher(vqd::win32ui::dispatch_message);
     vqd::Scheduler scheduler(platform.clock);
     vqd::MainWindow main_window(scheduler, platform.services());
     main_window.start();

@@ -7,7 +7,9 @@
 #include "frontend/win32/window_view.h"
 #include "model/virtual_clock.h"
 #include "platform/win32/win32_clock.h"
+#include "platform/failure.h"
 #include "platform/win32/win32_text.h"
+#include "platform/win32/win32_text_files.h"
 #include "platform/win32/win32_topmost.h"
 #include "support.h"
 #include "windows/main_window.h"
@@ -20,6 +22,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <thread>
+#include <type_traits>
 
 namespace vqd {
 namespace {
@@ -57,6 +61,92 @@ COLORREF background_of(HWND control) {
 
 COLORREF colorref(Colour c) { return static_cast<COLORREF>(c.bgr()); }
 
+// Dispatch this thread's messages for `ms` milliseconds the way the program's
+// own loop does, dialog keys included.
+void pump_as_the_program(int ms) {
+    const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(ms);
+    while (GetTickCount64() < end) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) win32ui::dispatch_message(msg);
+        MsgWaitForMultipleObjectsEx(0, nullptr, 10, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    }
+}
+
+// Tab or Shift+Tab as key events from the keyboard, into the system's input queue.
+void press_tab(bool shift) {
+    std::vector<INPUT> keys;
+    const auto key = [&](WORD vk, bool up) {
+        INPUT in{};
+        in.type = INPUT_KEYBOARD;
+        in.ki.wVk = vk;
+        in.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+        in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        keys.push_back(in);
+    };
+    if (shift) key(VK_SHIFT, false);
+    key(VK_TAB, false);
+    key(VK_TAB, true);
+    if (shift) key(VK_SHIFT, true);
+    SendInput(static_cast<UINT>(keys.size()), keys.data(), sizeof(INPUT));
+}
+
+// The names of the controls Tab reaches, in order, starting at the first.
+std::vector<std::string> reachable_in_focus_order(const Window& window) {
+    std::vector<std::string> names;
+    for (const Control* c : window.focus_order())
+        if (c->enabled() && c->visible()) names.push_back(c->name());
+    return names;
+}
+
+std::string focused_name(const win32ui::WindowView& view) {
+    HWND focus = GetFocus();
+    for (const auto& c : view.model().controls())
+        if (focus && view.control_window(c->name()) == focus) return c->name();
+    return "<none>";
+}
+
+// Walks the focus order with real Tab keys, forward from the first control
+// round to it again, then back with Shift+Tab; returns the names visited.
+std::pair<std::vector<std::string>, std::vector<std::string>> walk_with_tab(const win32ui::WindowView& view,
+                                                                            size_t steps) {
+    std::vector<std::string> forward{focused_name(view)};
+    for (size_t i = 0; i < steps; ++i) {
+        press_tab(false);
+        pump_as_the_program(60);
+        forward.push_back(focused_name(view));
+    }
+    std::vector<std::string> back{focused_name(view)};
+    for (size_t i = 0; i < steps; ++i) {
+        press_tab(true);
+        pump_as_the_program(60);
+        back.push_back(focused_name(view));
+    }
+    return {forward, back};
+}
+
+// Whether the window's width and height fit into its monitor's work area (at
+// 144 DPI the settings window does not fit into 1024 x 768, and a window
+// manager then places it by rules of its own).
+bool fits_its_monitor(HWND window) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    GetMonitorInfoW(MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST), &info);
+    return r.right - r.left <= info.rcWork.right - info.rcWork.left &&
+           r.bottom - r.top <= info.rcWork.bottom - info.rcWork.top;
+}
+
+bool wholly_on_one_monitor(HWND window) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetMonitorInfoW(MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST), &info)) return false;
+    const RECT& m = info.rcMonitor;
+    return r.left >= m.left && r.top >= m.top && r.right <= m.right && r.bottom <= m.bottom;
+}
+
 template <typename ClockType>
 class ViewTest : public ::testing::Test {
 protected:
@@ -73,9 +163,17 @@ protected:
         if (!test::have_display()) GTEST_SKIP() << "no display: run under Xvfb";
     }
 
+    TextFiles* files = nullptr;  // the fake's unless a test gives the real ones
+
     void open(const std::map<std::string, std::string>& stored = {}) {
         for (const auto& [key, value] : stored) platform.store.put("VQ-DAZ-ER", key, value);
-        main = std::make_unique<MainWindow>(scheduler, platform.services());
+        // The wait hands messages on as the program's own loop does.
+        if constexpr (std::is_same_v<ClockType, Win32Clock>) clock.set_dispatcher(win32ui::dispatch_message);
+        Services services = platform.services();
+        main = std::make_unique<MainWindow>(
+            scheduler, files ? Services{services.store, services.executable, services.runner, services.processes,
+                                        *files, services.topmost, services.errors, services.conventions}
+                             : services);
         main->start();
         driver = std::make_unique<win32ui::SchedulerDriver>(scheduler);
         view = std::make_unique<win32ui::WindowView>(*main, nullptr, *driver, fonts);
@@ -215,6 +313,86 @@ TEST_F(RenderTest, TabWalksTheFocusOrderSkippingDisabledControls) {
     EXPECT_EQ(std::find(walked.begin(), walked.end(), "AUTOCLOSE_TIMER_TICKBOX"), walked.end());  // disabled
 }
 
+TEST_F(RenderTest, TabAndShiftTabWalkBothWindowsWithRealKeys) {
+    open({{"CLI_GBC_BAT_TICKBOX", "1"}});
+    SetForegroundWindow(view->hwnd());
+    pump_as_the_program(50);
+    for (const win32ui::WindowView* v : {view.get(), static_cast<win32ui::WindowView*>(nullptr)}) {
+        if (!v) {
+            // The settings window: its three multi-line command displays must
+            // let the focus go on.
+            click("SETTINGS_BUTTON");
+            ASSERT_NE(view->child(), nullptr);
+            v = view->child();
+            pump_as_the_program(50);
+        }
+        const std::vector<std::string> order = reachable_in_focus_order(v->model());
+        ASSERT_GT(order.size(), 3u);
+        ASSERT_EQ(focused_name(*v), order.front());
+        const auto [forward, back] = walk_with_tab(*v, order.size());
+        std::vector<std::string> round = order;
+        round.push_back(order.front());
+        EXPECT_EQ(forward, round) << v->model().name() << ": Tab";
+        std::vector<std::string> reversed(round.rbegin(), round.rend());
+        EXPECT_EQ(back, reversed) << v->model().name() << ": Shift+Tab";
+    }
+}
+
+TEST_F(RenderTest, AWindowStoredOffEveryScreenOpensWhollyOnTheNearestOne) {
+    // Far beyond the right-hand bottom corner, and far to the left.
+    open({{"MainLeft", "400000"}, {"MainTop", "300000"}, {"SETTINGS-Left", "-400000"}, {"SETTINGS-Top", "0"}});
+    RECT r{};
+    GetWindowRect(view->hwnd(), &r);
+    EXPECT_TRUE(wholly_on_one_monitor(view->hwnd())) << r.left << "," << r.top;
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    GetMonitorInfoW(MonitorFromWindow(view->hwnd(), MONITOR_DEFAULTTONEAREST), &info);
+    EXPECT_EQ(r.right, info.rcWork.right);  // as near to where it was as the monitor allows
+    EXPECT_EQ(r.bottom, info.rcWork.bottom);
+    // The model has the shown position; the store changes only when the window closes.
+    EXPECT_FLOAT_EQ(main->left(), win32ui::px_to_twips(r.left, view->dpi()));
+    EXPECT_EQ(platform.store.value("VQ-DAZ-ER", "MainLeft"), "400000");
+    EXPECT_TRUE(platform.store.writes.empty());
+
+    click("SETTINGS_BUTTON");
+    ASSERT_NE(view->child(), nullptr);
+    HWND settings = view->child()->hwnd();
+    RECT s{};
+    GetWindowRect(settings, &s);
+    EXPECT_NE(MonitorFromWindow(settings, MONITOR_DEFAULTTONULL), nullptr) << s.left << "," << s.top;
+    if (fits_its_monitor(settings)) {
+        EXPECT_TRUE(wholly_on_one_monitor(settings)) << s.left << "," << s.top;
+        EXPECT_EQ(s.left, info.rcWork.left);
+        EXPECT_EQ(s.top, 0);  // on screen in this direction: kept
+    }
+    EXPECT_TRUE(platform.store.writes.empty());
+
+    PostMessageW(settings, WM_CLOSE, 0, 0);
+    test::pump_for(50);
+    PostMessageW(view->hwnd(), WM_CLOSE, 0, 0);
+    test::pump_for(50);
+    ASSERT_TRUE(closed);
+    EXPECT_EQ(platform.store.value("VQ-DAZ-ER", "MainLeft"), format_coordinate(main->left()));
+    EXPECT_EQ(platform.store.value("VQ-DAZ-ER", "SETTINGS-Left"),
+              format_coordinate(win32ui::px_to_twips(s.left, view->dpi())));
+}
+
+TEST_F(RenderTest, APositionOnAScreenIsKeptExactly) {
+    open({{"MainLeft", "4545"}, {"MainTop", "1515"}, {"SETTINGS-Left", "1500"}, {"SETTINGS-Top", "0"}});
+    RECT r{};
+    GetWindowRect(view->hwnd(), &r);
+    EXPECT_EQ(r.left, twips_to_px(4545, view->dpi()));
+    EXPECT_EQ(r.top, twips_to_px(1515, view->dpi()));
+    EXPECT_FLOAT_EQ(main->left(), 4545);
+    click("SETTINGS_BUTTON");
+    ASSERT_NE(view->child(), nullptr);
+    if (!fits_its_monitor(view->child()->hwnd())) return;
+    GetWindowRect(view->child()->hwnd(), &r);
+    EXPECT_EQ(r.left, twips_to_px(1500, view->dpi()));
+    EXPECT_EQ(r.top, 0);
+    EXPECT_FLOAT_EQ(main->settings_window()->left(), 1500);
+}
+
 TEST_F(RenderTest, SettingsWindowIsModalOwnedAndGoesWhenClosed) {
     open({{"CLI_GBC_BAT_TICKBOX", "1"}});
     click("SETTINGS_BUTTON");
@@ -314,6 +492,25 @@ TEST_F(RenderTest, TheSettingsWindowShowsTheFailuresOfTheDisabledMainWindow) {
     EXPECT_EQ(text_of(child_strip), main->status());
 }
 
+TEST_F(RenderTest, ABatchFileThatCannotBeWrittenShowsInTheOpenSettingsWindow) {
+    Win32TextFiles real_files;
+    files = &real_files;
+    open({{"CLI_GBC_BAT_TICKBOX", "1"}});
+    click("SETTINGS_BUTTON");
+    ASSERT_NE(view->child(), nullptr);
+    SettingsWindow& settings = *main->settings_window();
+    const std::string missing = test::native_path("/nonexistent-vqd-folder");
+    settings.post_edit(settings["VQ_CLI_UI_LOCATION_TEXTBOX"], missing);
+    scheduler.advance(1100);  // the composers tick
+    SendMessageW(view->child()->control_window("SAVE_BATS_BUTTON"), BM_CLICK, 0, 0);
+    test::pump_for(30);
+    HWND strip = view->child()->status_window();
+    ASSERT_TRUE(IsWindowVisible(strip));
+    EXPECT_NE(text_of(strip).find(missing + "\\DAZ-ER-STOP.BAT"), std::string::npos) << text_of(strip);
+    EXPECT_EQ(text_of(strip), main->status());
+    EXPECT_NE(main->settings_window(), nullptr);  // the settings window stays open, its fields usable
+}
+
 TEST_F(RenderTest, FontsAreTheTablesOrTheNearestInstalledFamily) {
     open();
     struct Case {
@@ -408,6 +605,88 @@ TEST_F(RealClockTest, AWaitKeepsPaintingWhileAClickWaitsInTheQueue) {
     EXPECT_EQ(text_of(start), "STOP");
 }
 
+// A click posted into the thread's queue from outside, `delay_ms` from now, as
+// the window system queues a click the user makes while the thread is busy.
+std::thread click_later(HWND control, int delay_ms) {
+    return std::thread([control, delay_ms] {
+        Sleep(static_cast<DWORD>(delay_ms));
+        PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+        PostMessageW(control, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    });
+}
+
+TEST_F(RealClockTest, StopClickedDuringAPollRunsWhenThatPollEndsBeforeTheHeldTicks) {
+    const std::map<std::string, std::string> stored{
+        {"CLI_GBC_BAT_TICKBOX", "1"},
+        {"CLI_GCC_BAT_TICKBOX", "1"},
+        {"CLI_GBC_FULL_BAT_LOCATION_TEXTBOX", "C:\\vqd\\DAZ-ER-GBC.BAT"},
+        {"CLI_GCC_FULL_BAT_LOCATION_TEXTBOX", "C:\\vqd\\DAZ-ER-GCC.BAT"},
+        {"CLI_GBC_FULL_LOG_LOCATION_TEXTBOX", "C:\\vqd\\DAZ-ER-GBC.LOG"},
+        {"CLI_GCC_FULL_LOG_LOCATION_TEXTBOX", "C:\\vqd\\DAZ-ER-GCC.LOG"},
+    };
+    platform.files.content["C:\\vqd\\DAZ-ER-GBC.LOG"] = "7\r\n";
+    platform.files.content["C:\\vqd\\DAZ-ER-GCC.LOG"] = "3\r\n";
+    open(stored);
+    std::vector<std::string> events;
+    ULONGLONG block_poll_done = 0;
+    ULONGLONG stop_ran = 0;
+    main->observe([&](const Change& change) {
+        if (!change.control) return;
+        const std::string& name = change.control->name();
+        if (name == "START_STOP_BUTTON" && change.prop == Prop::Caption) {
+            events.push_back("caption " + change.control->caption());
+            if (change.control->caption() == "START") stop_ran = GetTickCount64();
+        } else if (change.prop == Prop::Enabled && !change.control->enabled()) {
+            if (name == "GETBLOCKCOUNT_COMMAND_TIMER") {
+                events.push_back("block-count poll done");
+                block_poll_done = GetTickCount64();
+            }
+            if (name == "GETCONNECTIONCOUNT_COMMAND_TIMER") events.push_back("connection-count poll done");
+        }
+    });
+
+    HWND start = control("START_STOP_BUTTON");
+    const ULONGLONG started = GetTickCount64();
+    click("START_STOP_BUTTON");
+    // STOP 13.5 s after START: inside the block-count poll (12 s to 19 s).
+    std::thread user = click_later(start, 13500 - static_cast<int>(GetTickCount64() - started));
+    const bool polling = test::pump_until(
+        [&] { return events.size() >= 5 && (*main)["GET_LOOP_TIMER"].enabled(); }, 35000);
+    user.join();
+    ASSERT_TRUE(polling) << events.size() << " events";
+    EXPECT_EQ(events, (std::vector<std::string>{"caption STOP", "block-count poll done", "caption START",
+                                                 "connection-count poll done", "caption STOP"}));
+    EXPECT_EQ(text_of(start), "STOP");
+    EXPECT_EQ((*main)["CONNECTIONS_TEXTBOX"].text(), "3\r\n");
+    EXPECT_LT(stop_ran - block_poll_done, 100u);
+    std::printf("[ figures  ] STOP clicked 13.5 s after START ran %llu ms after START, %llu ms after the "
+                "block-count poll ended\n",
+                stop_ran - started, stop_ran - block_poll_done);
+}
+
+TEST_F(RealClockTest, ACloseRequestedDuringAWaitClosesRightAfterTheHandler) {
+    open();
+    // A handler that holds the thread for 1.5 s, started by the driver as
+    // every handler of the program is; the watcher's tick falls due meanwhile.
+    scheduler.post_input(*main, nullptr, [&] { scheduler.wait(1500); });
+    const size_t queries_before = platform.processes.queries.size();
+    std::thread closer([window = view->hwnd()] {
+        Sleep(300);
+        PostMessageW(window, WM_CLOSE, 0, 0);
+    });
+    const ULONGLONG t0 = GetTickCount64();
+    driver->drive();
+    const ULONGLONG returned = GetTickCount64() - t0;
+    closer.join();
+    EXPECT_GE(returned, 1490u);
+    EXPECT_TRUE(main->closed());
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(platform.processes.queries.size(), queries_before);  // no watcher tick before the close
+    EXPECT_EQ(platform.store.value("VQ-DAZ-ER", "MainLeft"), "1000");
+    std::printf("[ figures  ] a 1500 ms wait with a close request in it: the handler and the close took %llu ms\n",
+                returned);
+}
+
 TEST_F(RealClockTest, TimersTickOnRealTimeAlsoWhileTheSettingsWindowIsOpen) {
     open({{"CLI_GBC_BAT_TICKBOX", "1"}});
     click("SETTINGS_BUTTON");
@@ -459,6 +738,47 @@ TEST(TopmostOnTheDesktop, TheAlwaysOnTopTickLiftsTheMainWindowAboveTheForeground
         << ", foreground is main " << (GetForegroundWindow() == view.hwnd());
     EXPECT_EQ(GetForegroundWindow(), other);  // lifted, not activated: the user keeps the focus
     DestroyWindow(other);
+}
+
+TEST(TopmostOnTheDesktop, TheAlwaysOnTopTickNeverCoversTheOpenSettingsWindow) {
+    if (!test::have_display()) GTEST_SKIP() << "no display: run under Xvfb";
+    Win32Clock clock;
+    Scheduler scheduler{clock};
+    fake::Platform platform;
+    Win32Topmost topmost;
+    MainWindow main(scheduler, Services{platform.store, platform.executable, platform.runner, platform.processes,
+                                        platform.files, topmost, platform.errors, kWindowsFiles});
+    main.start();
+    ASSERT_TRUE(main["AlwaysOnTopTimer"].enabled());
+    win32ui::SchedulerDriver driver(scheduler);
+    win32ui::FontCache fonts;
+    win32ui::WindowView view(main, nullptr, driver, fonts);
+    view.show();
+    SendMessageW(view.control_window("SETTINGS_BUTTON"), BM_CLICK, 0, 0);
+    test::pump_for(50);
+    ASSERT_NE(view.child(), nullptr);
+    HWND settings = view.child()->hwnd();
+
+    // Both open at the same stored place; after a few always-on-top ticks,
+    // each of which lifts the main window, the settings window is still the
+    // one seen (and clicked) where they overlap.
+    const auto topmost_flag = [](HWND w) { return (GetWindowLongW(w, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; };
+    ASSERT_TRUE(test::pump_until([&] { return topmost_flag(view.hwnd()); }, 2500)) << "no always-on-top tick";
+    test::pump_for(1200);
+    RECT m{}, s{}, both{};
+    GetWindowRect(view.hwnd(), &m);
+    GetWindowRect(settings, &s);
+    ASSERT_TRUE(IntersectRect(&both, &m, &s));
+    for (const char* name : {"VQ_CLI_UI_LOCATION_TEXTBOX", "CLOSE_BUTTON"}) {
+        RECT c{};
+        GetWindowRect(view.child()->control_window(name), &c);
+        const POINT centre{(c.left + c.right) / 2, (c.top + c.bottom) / 2};
+        if (!PtInRect(&m, centre)) continue;
+        EXPECT_EQ(GetAncestor(WindowFromPoint(centre), GA_ROOT), settings) << name << " is covered";
+    }
+    const POINT middle{(both.left + both.right) / 2, (both.top + both.bottom) / 2};
+    EXPECT_EQ(GetAncestor(WindowFromPoint(middle), GA_ROOT), settings);
+    EXPECT_EQ(GetForegroundWindow(), settings);
 }
 
 }  // namespace

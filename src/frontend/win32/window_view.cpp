@@ -15,6 +15,7 @@ using win32::widen;
 namespace {
 
 constexpr UINT kReleaseRetired = WM_APP + 1;
+constexpr UINT_PTR kReleaseLaterTimer = 1;
 constexpr DWORD kMainStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr DWORD kModalStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr int kStatusPadTwips = 45;
@@ -53,6 +54,22 @@ WPARAM check_state(int value) {
     return value == 1 ? BST_CHECKED : value == 2 ? BST_INDETERMINATE : BST_UNCHECKED;
 }
 
+// A multi-line EDIT asks the dialog manager for every key, Tab among them, so
+// the focus would stay in the first generated-command display for good. It
+// keeps its other keys; Tab and Shift+Tab go on along the focus order.
+LRESULT CALLBACK tab_leaves_multiline_edit(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR id,
+                                           DWORD_PTR) {
+    if (message == WM_GETDLGCODE) {
+        LRESULT code = DefSubclassProc(window, message, wparam, lparam);
+        const auto* msg = reinterpret_cast<const MSG*>(lparam);
+        if (msg && (msg->message == WM_KEYDOWN || msg->message == WM_CHAR) && msg->wParam == VK_TAB)
+            code &= ~(DLGC_WANTALLKEYS | DLGC_WANTMESSAGE);
+        return code & ~DLGC_WANTTAB;
+    }
+    if (message == WM_NCDESTROY) RemoveWindowSubclass(window, tab_leaves_multiline_edit, id);
+    return DefSubclassProc(window, message, wparam, lparam);
+}
+
 }  // namespace
 
 void register_form_class() {
@@ -71,14 +88,16 @@ void register_form_class() {
     g_form_class = RegisterClassExW(&wc);
 }
 
+void dispatch_message(MSG& msg) {
+    HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+    if (root && GetClassLongPtrW(root, GCW_ATOM) == g_form_class && IsDialogMessageW(root, &msg)) return;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+}
+
 int run_message_loop() {
     MSG msg{};
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
-        if (root && GetClassLongPtrW(root, GCW_ATOM) == g_form_class && IsDialogMessageW(root, &msg)) continue;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) dispatch_message(msg);
     return static_cast<int>(msg.wParam);
 }
 
@@ -173,6 +192,7 @@ void WindowView::create_control(size_t index) {
     item.hwnd = CreateWindowExW(ex_style, window_class, display_text(c).c_str(), style, 0, 0, 0, 0, hwnd_,
                                 reinterpret_cast<HMENU>(id), GetModuleHandleW(nullptr), nullptr);
     if (c.kind() == ControlKind::TickBox) SendMessageW(item.hwnd, BM_SETCHECK, check_state(c.value()), 0);
+    if (c.kind() == ControlKind::TextBox && c.multiline()) SetWindowSubclass(item.hwnd, tab_leaves_multiline_edit, 1, 0);
     if (!c.tooltip().empty()) add_tooltip(item.hwnd, widen(c.tooltip()));
 }
 
@@ -228,10 +248,24 @@ void WindowView::measure_status(const std::wstring& text) {
 
 void WindowView::place_window() {
     // Left, Top, Width and Height are the outer window's, as stored.
-    const int x = twips_to_px(model_.left(), dpi_);
-    const int y = twips_to_px(model_.top(), dpi_);
+    int x = twips_to_px(model_.left(), dpi_);
+    int y = twips_to_px(model_.top(), dpi_);
     const int w = twips_to_px(model_.width(), dpi_);
     const int h = twips_to_px(model_.height(), dpi_) + status_height();
+    // A position on no monitor at all (one removed, a resolution lowered, the
+    // settings of another machine) would open the window out of reach: it
+    // opens wholly on the nearest monitor instead, and the model follows as
+    // after a move by the user. A position on some monitor is kept exactly.
+    const RECT wanted{x, y, x + w, y + h};
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (!MonitorFromRect(&wanted, MONITOR_DEFAULTTONULL) &&
+        GetMonitorInfoW(MonitorFromRect(&wanted, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        const RECT& work = monitor.rcWork;
+        x = std::max(static_cast<int>(work.left), std::min(x, static_cast<int>(work.right) - w));
+        y = std::max(static_cast<int>(work.top), std::min(y, static_cast<int>(work.bottom) - h));
+        model_.set_position(px_to_twips(x, dpi_), px_to_twips(y, dpi_));
+    }
     positioning_ = true;
     SetWindowPos(hwnd_, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
     positioning_ = false;
@@ -514,8 +548,9 @@ LRESULT WindowView::handle(UINT message, WPARAM wparam, LPARAM lparam) {
             return 0;
         case WM_ENDSESSION:
             // Logging off ends the process once this returns: close the way the
-            // user would, so the position and options are stored. A handler
-            // that is waiting right now cannot be interrupted; then nothing is.
+            // user would, so the position and options are stored. While a
+            // handler waits the close can only be queued behind it, and the
+            // session may end first; then nothing is stored.
             if (wparam && !owner_) {
                 model_.post_close();
                 driver_.drive();
@@ -561,7 +596,19 @@ LRESULT WindowView::handle(UINT message, WPARAM wparam, LPARAM lparam) {
             InvalidateRect(self, nullptr, TRUE);
             break;
         case kReleaseRetired:
+            // Arriving inside a handler's wait, the closed child's own message
+            // may still be on the stack below (its click ran that handler):
+            // release it once the handlers are done.
+            if (driver_.scheduler().busy()) {
+                SetTimer(self, kReleaseLaterTimer, 100, nullptr);
+                return 0;
+            }
             retired_.clear();
+            return 0;
+        case WM_TIMER:
+            if (wparam != kReleaseLaterTimer) break;
+            KillTimer(self, kReleaseLaterTimer);
+            PostMessageW(self, kReleaseRetired, 0, 0);
             return 0;
         case WM_DESTROY:
             if (tooltip_) DestroyWindow(tooltip_);

@@ -10,9 +10,14 @@
 // inventory, so tools can find a control by its name.
 //
 // User input goes to the model through the scheduler: clicks (BN_CLICKED,
-// STN_CLICKED), edits (EN_CHANGE) and the close command (WM_CLOSE). Nothing is
-// changed here on the user's behalf: a tick box shows a tick only once the
-// model has set its Value.
+// STN_CLICKED), edits (EN_CHANGE) and the close command (WM_CLOSE), also while
+// a handler waits (the clock's wait dispatches them; the scheduler queues
+// them). Nothing is changed here on the user's behalf: a tick box shows a tick
+// only once the model has set its Value. Tab and Shift+Tab walk the model's
+// focus order, through the multi-line displays too.
+//
+// A window opens where the model says, unless that lies on no monitor at all:
+// then it opens wholly on the nearest one, and the model takes that position.
 //
 // A modal child (the settings window) gets a view of its own, owned by this
 // one, whose window is disabled until the child closes. Failures the model
@@ -122,8 +127,11 @@ private:
 
 // Register the window class of forms; call once before the first view.
 void register_form_class();
-// The message loop of the program: Tab and the arrow keys move between the
-// controls of whichever form is active. Returns when WM_QUIT arrives.
+// One message of the program's queue: Tab and the arrow keys move between the
+// controls of the form the message is for, everything else is translated and
+// dispatched. The message loop and the clock's wait both hand messages here.
+void dispatch_message(MSG& msg);
+// The message loop of the program. Returns when WM_QUIT arrives.
 int run_message_loop();
 
 }  // namespace vqd::win32ui

@@ -1,7 +1,5 @@
 #include "platform/win32/win32_clock.h"
 
-#include <windows.h>
-
 namespace vqd {
 
 std::int64_t Win32Clock::now_ms() const { return static_cast<std::int64_t>(GetTickCount64()); }
@@ -9,15 +7,37 @@ std::int64_t Win32Clock::now_ms() const { return static_cast<std::int64_t>(GetTi
 void Win32Clock::wait_ms(int ms) {
     if (ms <= 0) return;
     const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(ms);
+    // A quit request met during the wait is put back when the wait ends: the
+    // program's own loop must see it, and seen again at once it would keep
+    // this loop spinning.
+    bool quit = false;
+    WPARAM quit_code = 0;
     for (;;) {
         MSG msg;
-        // PM_QS_PAINT retrieves WM_PAINT only; PeekMessage delivers sent
-        // messages on its own. Everything else stays queued.
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT)) DispatchMessageW(&msg);
+        while (!quit && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                quit = true;
+                quit_code = msg.wParam;
+                break;
+            }
+            if (dispatcher_) {
+                dispatcher_(msg);
+            } else {
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
+        }
         const ULONGLONG now = GetTickCount64();
-        if (now >= end) return;
-        MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(end - now), QS_PAINT | QS_SENDMESSAGE, 0);
+        if (now >= end) break;
+        // With a quit pending only sent messages and paint are served.
+        const DWORD wake = quit ? QS_PAINT | QS_SENDMESSAGE
+                                : QS_INPUT | QS_POSTMESSAGE | QS_PAINT | QS_SENDMESSAGE | QS_HOTKEY;
+        MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(end - now), wake, MWMO_INPUTAVAILABLE);
+        if (quit) {
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT)) DispatchMessageW(&msg);
+        }
     }
+    if (quit) PostQuitMessage(static_cast<int>(quit_code));
 }
 
 }  // namespace vqd

@@ -1,14 +1,24 @@
 // Real time for the scheduler on Windows: GetTickCount64, and a wait that keeps
-// the windows painting.
+// the windows alive.
 //
-// While a handler waits, only paint messages (and messages other threads send
-// to this one) are dispatched. Input - clicks, keys, close requests - and
-// posted messages, the scheduler driver's WM_TIMER among them, stay in the
-// thread's message queue and are handled after the handler returns, in the
-// order they arrived, as a program that sleeps on its UI thread would see them.
+// While a handler waits, every message that arrives is taken from the queue
+// and dispatched at once, input included: a click or a close request reaches
+// the scheduler the moment it is made, and post_input() only queues it (the
+// scheduler runs nothing while a handler runs). When the handler returns, the
+// scheduler runs that input before the ticks held during the wait, as a
+// program sleeping on its UI thread would find the click at the head of its
+// queue and its timer ticks behind it.
+//
+// The wait wakes for input, posted, sent and paint messages, not for timers:
+// the scheduler driver's own timer keeps firing while a tick is held, and
+// each of its messages would only find the scheduler busy.
 #pragma once
 
 #include "model/scheduler.h"
+
+#include <windows.h>
+
+#include <functional>
 
 namespace vqd {
 
@@ -16,6 +26,15 @@ class Win32Clock final : public Clock {
 public:
     std::int64_t now_ms() const override;
     void wait_ms(int ms) override;
+
+    // How a message taken during a wait is handed on. The default translates
+    // and dispatches it; the front end sets its own, which also gives forms
+    // their dialog keys (Tab), so the program's own message loop and the wait
+    // treat a message alike.
+    void set_dispatcher(std::function<void(MSG&)> dispatcher) { dispatcher_ = std::move(dispatcher); }
+
+private:
+    std::function<void(MSG&)> dispatcher_;
 };
 
 }  // namespace vqd

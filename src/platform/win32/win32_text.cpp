@@ -21,18 +21,65 @@ std::string narrow(std::wstring_view utf16) {
     return out;
 }
 
+namespace {
+
+// Code pages for which WideCharToMultiByte takes no flags and no "default
+// character used" report (it fails with ERROR_INVALID_PARAMETER otherwise).
+bool takes_no_flags(unsigned code_page) {
+    switch (code_page) {
+        case CP_UTF7:
+        case 42:  // symbol
+        case 50220:
+        case 50221:
+        case 50222:
+        case 50225:
+        case 50227:
+        case 50229:
+            return true;
+        default:
+            return code_page >= 57002 && code_page <= 57011;
+    }
+}
+
+unsigned actual_code_page(unsigned code_page) {
+    if (code_page == CP_ACP) return GetACP();
+    if (code_page == CP_OEMCP) return GetOEMCP();
+    return code_page;
+}
+
+}  // namespace
+
 bool encode(std::wstring_view text, unsigned code_page, std::string& out) {
     out.clear();
     if (text.empty()) return true;
-    // No best-fit mapping: an "é" must not quietly become an "e" in a path.
-    const DWORD flags = WC_NO_BEST_FIT_CHARS;
-    BOOL lossy = FALSE;
+    // With "UTF-8 for worldwide language support" the ANSI and OEM code pages
+    // are 65001 themselves, so the numbers the system gives are looked at too.
+    code_page = actual_code_page(code_page);
     const int len = static_cast<int>(text.size());
-    const int n = WideCharToMultiByte(code_page, flags, text.data(), len, nullptr, 0, nullptr, &lossy);
+    DWORD flags = 0;
+    BOOL lossy = FALSE;
+    BOOL* lossy_report = &lossy;
+    if (code_page == CP_UTF8) {
+        // Every character has its bytes; only a broken surrogate pair has none.
+        flags = WC_ERR_INVALID_CHARS;
+        lossy_report = nullptr;
+    } else if (takes_no_flags(code_page)) {
+        lossy_report = nullptr;
+    } else {
+        // No best-fit mapping: an "é" must not quietly become an "e" in a path.
+        flags = WC_NO_BEST_FIT_CHARS;
+    }
+    const int n = WideCharToMultiByte(code_page, flags, text.data(), len, nullptr, 0, nullptr, lossy_report);
     if (n <= 0 || lossy) return false;
     out.resize(static_cast<size_t>(n));
-    WideCharToMultiByte(code_page, flags, text.data(), len, out.data(), n, nullptr, &lossy);
-    return !lossy;
+    if (WideCharToMultiByte(code_page, flags, text.data(), len, out.data(), n, nullptr, lossy_report) != n) return false;
+    if (lossy) return false;
+    if (!lossy_report) {
+        // These code pages report no replacement: a character that does not
+        // come back the same was replaced.
+        return decode(out, code_page) == text;
+    }
+    return true;
 }
 
 std::wstring decode(std::string_view bytes, unsigned code_page) {

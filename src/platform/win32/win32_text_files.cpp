@@ -7,17 +7,12 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cctype>
 
 namespace vqd {
 
 namespace {
 
 constexpr LONGLONG kLongestReadable = 32767;  // the reader's length is a signed 16-bit count
-
-bool has_non_ascii(const std::wstring& s) {
-    return std::any_of(s.begin(), s.end(), [](wchar_t c) { return c > 0x7F; });
-}
 
 // Where the path starts inside an unquoted word: after a redirection sign or
 // after the "=" of an option.
@@ -32,23 +27,75 @@ size_t path_start(const std::wstring& word) {
     return 0;
 }
 
-std::string code_page_name(unsigned cp) {
-    return (cp == CP_OEMCP ? "OEM code page " + std::to_string(GetOEMCP())
-                           : "ANSI code page " + std::to_string(GetACP()));
+bool is_call(const std::wstring& word) { return CompareStringOrdinal(word.c_str(), -1, L"call", -1, TRUE) == CSTR_EQUAL; }
+
+std::wstring file_name_of(const std::wstring& path) {
+    const auto cut = path.find_last_of(L"\\/");
+    return cut == std::wstring::npos ? path : path.substr(cut + 1);
+}
+
+bool writable_in(unsigned code_page, const std::wstring& text) {
+    std::string bytes;
+    return win32::encode(text, code_page, bytes);
 }
 
 std::string first_unwritable(const std::wstring& text, unsigned code_page) {
-    std::string bytes;
     for (wchar_t c : text)
-        if (!win32::encode(std::wstring_view(&c, 1), code_page, bytes)) return win32::narrow(std::wstring(1, c));
+        if (!writable_in(code_page, std::wstring(1, c))) return win32::narrow(std::wstring(1, c));
     return "?";
+}
+
+// The one road by which a file is (re)written: the bytes go whole into a
+// temporary file beside the target (same folder, so the same volume), every
+// write is checked, the data is flushed to the disk, and one move replaces the
+// target. Until that move the old file is untouched; any failure removes the
+// temporary file and leaves it so.
+void replace_whole_file(const std::string& path, const std::string& bytes) {
+    const auto fail = [&](const std::string& reason) { throw PlatformError("write file", path, reason); };
+    if (path.empty()) fail(win32::system_message(ERROR_PATH_NOT_FOUND));
+    const std::wstring target = win32::widen(path);
+    const std::wstring temporary = target + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp";
+    HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+    if (file == INVALID_HANDLE_VALUE) fail(win32::last_error_message());
+    const auto abandon = [&](const std::string& reason) {
+        if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+        DeleteFileW(temporary.c_str());
+        fail(reason);
+    };
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
+        DWORD written = 0;
+        if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr)) abandon(win32::last_error_message());
+        if (written == 0) abandon(win32::system_message(ERROR_WRITE_FAULT));
+        done += written;
+    }
+    if (!FlushFileBuffers(file)) abandon(win32::last_error_message());
+    const BOOL closed = CloseHandle(file);
+    file = INVALID_HANDLE_VALUE;
+    if (!closed) abandon(win32::last_error_message());
+    if (!MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        abandon(win32::last_error_message());
 }
 
 }  // namespace
 
+Win32TextFiles::Win32TextFiles(unsigned ansi_code_page, unsigned oem_code_page)
+    : ansi_(ansi_code_page == CP_ACP ? GetACP() : ansi_code_page),
+      oem_(oem_code_page == CP_OEMCP ? GetOEMCP() : oem_code_page) {}
+
 std::wstring Win32TextFiles::shorten_paths(const std::wstring& line,
-                                           const std::function<std::wstring(const std::wstring&)>& shorten) {
+                                           const std::function<std::wstring(const std::wstring&, bool)>& shorten) {
     std::wstring out;
+    bool first_word = true;
+    bool program_seen = false;
+    const auto path = [&](const std::wstring& p) {
+        if (p.empty()) return p;
+        const bool program = !program_seen;
+        program_seen = true;
+        return shorten(p, program);
+    };
     size_t i = 0;
     while (i < line.size()) {
         if (line[i] == L' ' || line[i] == L'\t') {
@@ -58,73 +105,87 @@ std::wstring Win32TextFiles::shorten_paths(const std::wstring& line,
         if (line[i] == L'"') {
             const auto close = line.find(L'"', i + 1);
             const size_t end = close == std::wstring::npos ? line.size() : close;
-            const std::wstring path = line.substr(i + 1, end - i - 1);
             out += L'"';
-            out += has_non_ascii(path) ? shorten(path) : path;
+            out += path(line.substr(i + 1, end - i - 1));
             if (close != std::wstring::npos) out += L'"';
             i = close == std::wstring::npos ? line.size() : close + 1;
+            first_word = false;
             continue;
         }
         size_t end = i;
         while (end < line.size() && line[end] != L' ' && line[end] != L'\t' && line[end] != L'"') ++end;
         const std::wstring word = line.substr(i, end - i);
-        const size_t start = path_start(word);
-        const std::wstring path = word.substr(start);
-        out += word.substr(0, start);
-        out += has_non_ascii(path) ? shorten(path) : path;
         i = end;
+        if (first_word && is_call(word)) {
+            out += word;
+            first_word = false;
+            continue;
+        }
+        first_word = false;
+        const size_t start = path_start(word);
+        out += word.substr(0, start);
+        out += path(word.substr(start));
     }
     return out;
 }
 
-std::wstring Win32TextFiles::short_form(const std::wstring& path) {
-    std::wstring head = path;
-    std::wstring tail;
-    while (!head.empty()) {
-        const DWORD needed = GetShortPathNameW(head.c_str(), nullptr, 0);
-        if (needed > 0) {
-            std::wstring buffer(needed, L'\0');
-            const DWORD n = GetShortPathNameW(head.c_str(), buffer.data(), needed);
-            if (n > 0 && n < needed) {
-                buffer.resize(n);
-                return buffer + tail;
+std::wstring Win32TextFiles::shorten_components(const std::wstring& path,
+                                                const std::function<bool(const std::wstring&)>& writable,
+                                                bool keep_file_name) {
+    std::wstring out;
+    size_t start = 0;
+    for (;;) {
+        const size_t cut = path.find_first_of(L"\\/", start);
+        const bool last = cut == std::wstring::npos;
+        const size_t end = last ? path.size() : cut;
+        std::wstring component = path.substr(start, end - start);
+        if (!component.empty() && !(last && keep_file_name) && !writable(component)) {
+            // The system's short name of this component is the last one of
+            // the short form of the path up to it.
+            const std::wstring prefix = path.substr(0, end);
+            const DWORD needed = GetShortPathNameW(prefix.c_str(), nullptr, 0);
+            if (needed > 0) {
+                std::wstring buffer(needed, L'\0');
+                const DWORD n = GetShortPathNameW(prefix.c_str(), buffer.data(), needed);
+                if (n > 0 && n < needed) {
+                    buffer.resize(n);
+                    component = file_name_of(buffer);
+                }
             }
         }
-        const auto cut = head.find_last_of(L"\\/");
-        if (cut == std::wstring::npos || cut == 0) break;
-        tail = head.substr(cut) + tail;
-        head.erase(cut);
+        out += component;
+        if (last) return out;
+        out += path[cut];
+        start = cut + 1;
     }
-    return path;
 }
 
-std::string Win32TextFiles::encoded_line(const std::string& path, const std::string& line) {
+std::string Win32TextFiles::encoded_line(const std::string& path, const std::string& line) const {
     std::wstring text = win32::widen(line);
-    unsigned code_page = CP_ACP;
-    if (is_batch_file_path(path)) {
-        text = shorten_paths(text, short_form);
-        code_page = CP_OEMCP;
+    const bool batch = is_batch_file_path(path);
+    const unsigned code_page = batch ? oem_ : ansi_;
+    const std::string page_name = (batch ? "OEM code page " : "ANSI code page ") + std::to_string(code_page);
+    if (batch) {
+        const auto writable = [code_page](const std::wstring& s) { return writable_in(code_page, s); };
+        text = shorten_paths(text, [&](const std::wstring& p, bool program) {
+            if (program && !writable(file_name_of(p)))
+                throw PlatformError("write file", path,
+                                    "the client's file name \"" + win32::narrow(file_name_of(p)) +
+                                        "\" cannot be written in the " + page_name +
+                                        " (a short name would hide the running client from the process watcher)");
+            return shorten_components(p, writable, program);
+        });
     }
     std::string bytes;
     if (!win32::encode(text, code_page, bytes))
         throw PlatformError("write file", path,
                             "the character \"" + first_unwritable(text, code_page) + "\" has no equivalent in the " +
-                                code_page_name(code_page) + (code_page == CP_OEMCP ? " and its path no short name" : ""));
+                                page_name + (batch ? " and its folder no short name" : ""));
     return bytes + "\r\n";
 }
 
 void Win32TextFiles::write_line(const std::string& path, const std::string& line) {
-    const std::string bytes = encoded_line(path, line);
-    HANDLE file = CreateFileW(win32::widen(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) throw PlatformError("write file", path, win32::last_error_message());
-    DWORD written = 0;
-    const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    const std::string reason = ok ? std::string() : win32::last_error_message();
-    const BOOL closed = CloseHandle(file);
-    if (!ok) throw PlatformError("write file", path, reason);
-    if (written != bytes.size()) throw PlatformError("write file", path, win32::system_message(ERROR_WRITE_FAULT));
-    if (!closed) throw PlatformError("write file", path, win32::last_error_message());
+    replace_whole_file(path, encoded_line(path, line));
 }
 
 std::string Win32TextFiles::read_whole(const std::string& path) {
@@ -151,7 +212,7 @@ std::string Win32TextFiles::read_whole(const std::string& path) {
     CloseHandle(file);
     if (!ok) throw PlatformError("read file", path, reason);
     bytes.resize(read);
-    return win32::narrow(win32::decode(bytes, CP_ACP));
+    return win32::narrow(win32::decode(bytes, ansi_));
 }
 
 }  // namespace vqd
