@@ -14,8 +14,11 @@
 #include <QStyle>
 #include <QStyleFactory>
 
+#include <csignal>
+
 int main(int argc, char** argv) {
     const std::string invoked_as = argc > 0 ? argv[0] : "";
+    std::signal(SIGXFSZ, SIG_IGN);  // a file-size limit fails the write (reported), it does not kill the program
     QApplication app(argc, argv);
     // Fusion draws every colour the windows ask for; native styles may not.
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
