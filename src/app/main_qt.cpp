@@ -18,6 +18,7 @@
 #include <QStyle>
 #include <QStyleFactory>
 
+#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -31,6 +32,7 @@ std::optional<std::string> env(const char* name) {
 
 int main(int argc, char** argv) {
     const std::string invoked_as = argc > 0 ? argv[0] : "";
+    std::signal(SIGXFSZ, SIG_IGN);  // a file-size limit fails the write (reported), it does not kill the program
     // Placement and Always On Top need X11; see display_platform.h.
     if (const auto platform = vqd::qt::platform_to_ask_for({env("QT_QPA_PLATFORM"), env("WAYLAND_DISPLAY"), env("DISPLAY")}))
         qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(*platform));

@@ -9,7 +9,8 @@ namespace vqd {
 class TextFiles {
 public:
     virtual ~TextFiles() = default;
-    // Create or truncate `path` and write `line` followed by the platform's line end.
+    // Replace `path` with `line` followed by the platform's line end, whole or
+    // not at all, as write_whole does.
     virtual void write_line(const std::string& path, const std::string& line) = 0;
     // Replace `path` with exactly `bytes`, whole or not at all: the bytes go to
     // a temporary file in the same folder, which replaces `path` only once all

@@ -41,7 +41,9 @@ std::string two_digit_seconds(int total_seconds) {
 }
 }  // namespace
 
-std::string operation_name(const Control* control, const std::string& event) {
+// Input carries its event's name ("Click", "Change", "<window>_Unload"), so a
+// failure names the control's click or the window's close.
+std::string operation_name(const Window&, const Control* control, const std::string& event) {
     if (!control) return event;
     return control->name() + "_" + event;
 }
@@ -130,30 +132,23 @@ void MainWindow::load() {
         c["GETCONNECTIONCOUNT_BUTTON"].set_enabled(false);
         c["START_STOP_BUTTON"].set_caption("START");
     } else if (any_ticked && c["AUTOSTART_TICKBOX"].value() == 1) {
-        c["AUTOSTART_TICKBOX"].set_enabled(false);
-        c["AUTOCLOSE_TIMER_TICKBOX"].set_enabled(false);
-        c["SETTINGS_BUTTON"].set_enabled(false);
-        c["GETBLOCKCOUNT_BUTTON"].set_enabled(false);
-        c["GETCONNECTIONCOUNT_BUTTON"].set_enabled(false);
-        c["SHUTDOWN_BUTTON"].set_enabled(false);
+        // The counting phase, locked as a press of START locks it.
+        set_enabled(kRunButtons, false);
         c["COUNTDOWN_TIMER"].set_enabled(true);
         c["START_STOP_BUTTON"].set_caption("STOP");
-        c["CLI_GBC_BAT_TICKBOX"].set_enabled(false);
-        c["CLI_GCC_BAT_TICKBOX"].set_enabled(false);
-        c["CLI_STOP_BAT_TICKBOX"].set_enabled(false);
+        set_enabled(kRunOptions, false);
     } else if (any_ticked) {
-        c["AUTOSTART_TICKBOX"].set_enabled(true);
-        c["AUTOCLOSE_TIMER_TICKBOX"].set_enabled(false);
-        c["SETTINGS_BUTTON"].set_enabled(true);
-        c["GETBLOCKCOUNT_BUTTON"].set_enabled(true);
-        c["GETCONNECTIONCOUNT_BUTTON"].set_enabled(true);
-        c["SHUTDOWN_BUTTON"].set_enabled(true);
+        set_enabled(kRunButtons, true);
+        set_enabled(kRunOptions, true);
+        c["AUTOCLOSE_TIMER_TICKBOX"].set_enabled(false);  // usable only once Auto Start is ticked
         c["COUNTDOWN_TIMER"].set_enabled(false);
         c["START_STOP_BUTTON"].set_caption("START");
-        c["CLI_GBC_BAT_TICKBOX"].set_enabled(true);
-        c["CLI_GCC_BAT_TICKBOX"].set_enabled(true);
-        c["CLI_STOP_BAT_TICKBOX"].set_enabled(true);
     }
+    // A store that could not be read left every key at its default; say so
+    // once, after the window is complete.
+    if (!settings_.read_failure().empty())
+        report_failure("read settings", "The stored settings could not be read; every setting took its default: " +
+                                            settings_.read_failure());
 }
 
 // --- Closing ---
@@ -161,10 +156,18 @@ void MainWindow::load() {
 void MainWindow::unload() {
     // Auto Close can fire while the settings window is open (STOP during the
     // settling wait gives the Settings button back): it closes as if cancelled.
-    if (SettingsWindow* s = settings_window()) s->CLOSE_BUTTON_Click();
-    settings_.save_coordinate("MainLeft", left());
-    settings_.save_coordinate("MainTop", top());
-    for (auto key : kStoredOptions) settings_.save_tick(key, (*this)[key].value());
+    // Its own save failing must not cost the main window's.
+    if (SettingsWindow* s = settings_window()) {
+        try {
+            s->CLOSE_BUTTON_Click();
+        } catch (const std::exception& e) {
+            report_failure("VQ_CLI_UI_SETTINGS_Unload", std::string("VQ_CLI_UI_SETTINGS_Unload failed: ") + e.what());
+        }
+    }
+    Settings::Batch batch;
+    batch.coordinate("MainLeft", left()).coordinate("MainTop", top());
+    for (auto key : kStoredOptions) batch.tick(key, (*this)[key].value());
+    settings_.save(batch);
 }
 
 // --- Start/stop sequence and countdown ---
@@ -233,38 +236,35 @@ void MainWindow::request_poll(const PollControls& poll) {
     (*this)[poll.timer].set_enabled(true);
 }
 
-void MainWindow::GETBLOCKCOUNT_COMMAND_TIMER_Timer() {
+void MainWindow::read_count(const PollControls& poll, Colour after_reading) {
     auto& c = *this;
-    auto& box = c["CURRENT_BLOCK_TEXTBOX"];
+    auto& box = c[poll.box];
     pause(1000);
-    services_.runner.run(c["CLI_GBC_FULL_BAT_LOCATION_TEXTBOX"].text(), WindowStyle::Hidden);
+    services_.runner.run(c[poll.batch_file].text(), WindowStyle::Hidden);
     pause(3000);  // the client's time to write its log
     box.set_back_colour(colours::yellow);
     pause(1000);
-    box.set_text(services_.files.read_whole(c["CLI_GBC_FULL_LOG_LOCATION_TEXTBOX"].text()));
-    box.set_back_colour(colours::window_background);
+    box.set_text(services_.files.read_whole(c[poll.log].text()));
+    box.set_back_colour(after_reading);
     pause(1000);
+}
+
+void MainWindow::GETBLOCKCOUNT_COMMAND_TIMER_Timer() {
+    auto& c = *this;
+    read_count(kBlockPoll, colours::window_background);
+    auto& box = c[kBlockPoll.box];
     if (c["UPDATE_EXTERNAL_FILE_TICKBOX"].value() == 1)
         services_.files.write_line(c["UPDATE_EXTERNAL_FILE_TEXTBOX"].text(), box.text());
     if (c["RUN_COMMAND_TICKBOX"].value() == 1)
         services_.runner.run(c["RUN_COMMAND_TEXTBOX"].text(), WindowStyle::NormalWithFocus);
     box.set_back_colour(colours::black);
     pause(1000);
-    c["GETBLOCKCOUNT_COMMAND_TIMER"].set_enabled(false);
+    c[kBlockPoll.timer].set_enabled(false);
 }
 
 void MainWindow::GETCONNECTIONCOUNT_COMMAND_TIMER_Timer() {
-    auto& c = *this;
-    auto& box = c["CONNECTIONS_TEXTBOX"];
-    pause(1000);
-    services_.runner.run(c["CLI_GCC_FULL_BAT_LOCATION_TEXTBOX"].text(), WindowStyle::Hidden);
-    pause(3000);
-    box.set_back_colour(colours::yellow);
-    pause(1000);
-    box.set_text(services_.files.read_whole(c["CLI_GCC_FULL_LOG_LOCATION_TEXTBOX"].text()));
-    box.set_back_colour(colours::black);
-    pause(1000);
-    c["GETCONNECTIONCOUNT_COMMAND_TIMER"].set_enabled(false);
+    read_count(kConnectionPoll, colours::black);
+    (*this)[kConnectionPoll.timer].set_enabled(false);
 }
 
 // --- Poll loop and options ---
@@ -283,58 +283,40 @@ void MainWindow::GET_LOOP_TIMER_Timer() {
     }
 }
 
-void MainWindow::CLI_GBC_BAT_TICKBOX_Click() {
+bool MainWindow::auto_poll_option_clicked(const PollControls& own, const PollControls& other) {
     auto& c = *this;
-    if (c["CLI_GBC_BAT_TICKBOX"].value() == 1) {
+    if (c[own.option].value() == 1) {
         c["AUTOSTART_TICKBOX"].set_enabled(true);
         c["CLI_STOP_BAT_TICKBOX"].set_enabled(false);
         c["CLI_STOP_BAT_TICKBOX"].set_value(0);
         c["GET_LOOP_TIMER"].set_enabled(true);
-        return;
+        return false;
     }
-    if (c["CLI_GBC_BAT_TICKBOX"].value() != 0) return;  // greyed (2): neither branch
+    if (c[own.option].value() != 0) return false;  // greyed (2): neither branch
     c["AUTOSTART_TICKBOX"].set_enabled(false);
     c["AUTOCLOSE_TIMER_TICKBOX"].set_enabled(false);
     c["AUTOSTART_TICKBOX"].set_value(0);
     c["AUTOCLOSE_TIMER_TICKBOX"].set_value(0);
     c["CLI_STOP_BAT_TICKBOX"].set_enabled(true);
-    if (c["CLI_GCC_BAT_TICKBOX"].value() == 1) {
+    if (c[other.option].value() == 1) {
         c["GET_LOOP_TIMER"].set_enabled(true);
         c["CLI_STOP_BAT_TICKBOX"].set_enabled(false);
         c["CLI_STOP_BAT_TICKBOX"].set_value(0);
         c["AUTOSTART_TICKBOX"].set_enabled(true);
     }
-    if (c["CLI_GCC_BAT_TICKBOX"].value() == 0) {
-        c["CLI_GCC_BAT_TICKBOX"].set_enabled(true);
-        c["GET_LOOP_TIMER"].set_enabled(false);
-    }
+    return c[other.option].value() == 0;
+}
+
+void MainWindow::CLI_GBC_BAT_TICKBOX_Click() {
+    if (!auto_poll_option_clicked(kBlockPoll, kConnectionPoll)) return;
+    (*this)[kConnectionPoll.option].set_enabled(true);
+    (*this)["GET_LOOP_TIMER"].set_enabled(false);
 }
 
 void MainWindow::CLI_GCC_BAT_TICKBOX_Click() {
-    auto& c = *this;
-    if (c["CLI_GCC_BAT_TICKBOX"].value() == 1) {
-        c["AUTOSTART_TICKBOX"].set_enabled(true);
-        c["CLI_STOP_BAT_TICKBOX"].set_enabled(false);
-        c["CLI_STOP_BAT_TICKBOX"].set_value(0);
-        c["GET_LOOP_TIMER"].set_enabled(true);
-        return;
-    }
-    if (c["CLI_GCC_BAT_TICKBOX"].value() != 0) return;
-    c["AUTOSTART_TICKBOX"].set_enabled(false);
-    c["AUTOCLOSE_TIMER_TICKBOX"].set_enabled(false);
-    c["AUTOSTART_TICKBOX"].set_value(0);
-    c["AUTOCLOSE_TIMER_TICKBOX"].set_value(0);
-    c["CLI_STOP_BAT_TICKBOX"].set_enabled(true);
-    if (c["CLI_GBC_BAT_TICKBOX"].value() == 1) {
-        c["GET_LOOP_TIMER"].set_enabled(true);
-        c["CLI_STOP_BAT_TICKBOX"].set_enabled(false);
-        c["CLI_STOP_BAT_TICKBOX"].set_value(0);
-        c["AUTOSTART_TICKBOX"].set_enabled(true);
-    }
-    if (c["CLI_GBC_BAT_TICKBOX"].value() == 0) {
-        c["GET_LOOP_TIMER"].set_enabled(false);
-        c["CLI_STOP_BAT_TICKBOX"].set_enabled(true);
-    }
+    if (!auto_poll_option_clicked(kConnectionPoll, kBlockPoll)) return;
+    (*this)["GET_LOOP_TIMER"].set_enabled(false);
+    (*this)["CLI_STOP_BAT_TICKBOX"].set_enabled(true);
 }
 
 void MainWindow::CLI_STOP_BAT_TICKBOX_Click() {
@@ -456,7 +438,7 @@ void MainWindow::clear_failure(const std::string& operation) {
 }
 
 void MainWindow::handler_failed(Control* control, const std::string& event, const std::exception& error) {
-    const std::string operation = operation_name(control, event);
+    const std::string operation = operation_name(*this, control, event);
     // A failed poll would otherwise stay armed and fail again every second.
     for (const PollControls& poll : {kBlockPoll, kConnectionPoll}) {
         if (control && control->name() == poll.timer) {
@@ -468,7 +450,7 @@ void MainWindow::handler_failed(Control* control, const std::string& event, cons
 }
 
 void MainWindow::handler_succeeded(Control* control, const std::string& event) {
-    clear_failure(operation_name(control, event));
+    clear_failure(operation_name(*this, control, event));
 }
 
 }  // namespace vqd

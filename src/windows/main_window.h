@@ -67,22 +67,28 @@ public:
     void handler_failed(Control* control, const std::string& event, const std::exception& error) override;
     void handler_succeeded(Control* control, const std::string& event) override;
 
-    const Services& services() const { return services_; }
-    Settings& settings() { return settings_; }
-
 private:
     bool IsProcessRunning(const std::string& name);
-    // The controls of one kind of poll: its option, count box, button and one-shot timer.
+    // The controls of one kind of poll: its option, count box, button, one-shot
+    // timer, and the holders of its batch file's and its log's full paths.
     struct PollControls {
-        std::string_view option, box, button, timer;
+        std::string_view option, box, button, timer, batch_file, log;
     };
-    static constexpr PollControls kBlockPoll{"CLI_GBC_BAT_TICKBOX", "CURRENT_BLOCK_TEXTBOX", "GETBLOCKCOUNT_BUTTON",
-                                             "GETBLOCKCOUNT_COMMAND_TIMER"};
-    static constexpr PollControls kConnectionPoll{"CLI_GCC_BAT_TICKBOX", "CONNECTIONS_TEXTBOX",
-                                                  "GETCONNECTIONCOUNT_BUTTON", "GETCONNECTIONCOUNT_COMMAND_TIMER"};
+    static constexpr PollControls kBlockPoll{"CLI_GBC_BAT_TICKBOX",         "CURRENT_BLOCK_TEXTBOX",
+                                             "GETBLOCKCOUNT_BUTTON",        "GETBLOCKCOUNT_COMMAND_TIMER",
+                                             "CLI_GBC_FULL_BAT_LOCATION_TEXTBOX", "CLI_GBC_FULL_LOG_LOCATION_TEXTBOX"};
+    static constexpr PollControls kConnectionPoll{"CLI_GCC_BAT_TICKBOX",         "CONNECTIONS_TEXTBOX",
+                                                  "GETCONNECTIONCOUNT_BUTTON",   "GETCONNECTIONCOUNT_COMMAND_TIMER",
+                                                  "CLI_GCC_FULL_BAT_LOCATION_TEXTBOX",
+                                                  "CLI_GCC_FULL_LOG_LOCATION_TEXTBOX"};
 
     void set_enabled(std::span<const std::string_view> names, bool on);
     void request_poll(const PollControls& poll);
+    // The steps both auto-poll options share; true when both ended unticked,
+    // for the one step in which the two differ.
+    bool auto_poll_option_clicked(const PollControls& own, const PollControls& other);
+    // A poll's first stages: run its batch file, wait for the log, show it.
+    void read_count(const PollControls& poll, Colour after_reading);
     void pause(int ms) { scheduler().wait(ms); }
 
     Services services_;
@@ -93,7 +99,8 @@ private:
     std::vector<std::pair<std::string, std::string>> failures_;
 };
 
-// Name of the operation a handler performs, as the error path reports it.
-std::string operation_name(const Control* control, const std::string& event);
+// Name of the operation a handler performs, as the error path reports it. A
+// window-level input is the window system's close command: "<window>_Unload".
+std::string operation_name(const Window& window, const Control* control, const std::string& event);
 
 }  // namespace vqd

@@ -1,5 +1,7 @@
 #include "windows/settings.h"
 
+#include "platform/failure.h"
+
 #include <charconv>
 #include <cmath>
 #include <stdexcept>
@@ -85,7 +87,12 @@ std::string format_coordinate(float v) {
 }
 
 std::string Settings::raw(const SettingKey& key) const {
-    return store_.get(std::string(kApplication), section(), std::string(key.name), std::string(key.fallback));
+    try {
+        return store_.get(std::string(kApplication), section(), std::string(key.name), std::string(key.fallback));
+    } catch (const PlatformError& e) {
+        if (read_failure_.empty()) read_failure_ = e.what();
+        return std::string(key.fallback);
+    }
 }
 
 int Settings::tick(std::string_view name) const {
@@ -102,16 +109,33 @@ float Settings::coordinate(std::string_view name) const {
 
 std::string Settings::text(std::string_view name) const { return raw(setting_key(name)); }
 
-void Settings::save_tick(std::string_view key, int value) {
-    store_.save(std::string(kApplication), section(), std::string(setting_key(key).name), std::to_string(value));
+Settings::Batch& Settings::Batch::tick(std::string_view key, int value) {
+    values_.emplace_back(setting_key(key).name, std::to_string(value));
+    return *this;
 }
 
-void Settings::save_coordinate(std::string_view key, float value) {
-    store_.save(std::string(kApplication), section(), std::string(setting_key(key).name), format_coordinate(value));
+Settings::Batch& Settings::Batch::coordinate(std::string_view key, float value) {
+    values_.emplace_back(setting_key(key).name, format_coordinate(value));
+    return *this;
 }
 
-void Settings::save_text(std::string_view key, const std::string& value) {
-    store_.save(std::string(kApplication), section(), std::string(setting_key(key).name), value);
+Settings::Batch& Settings::Batch::text(std::string_view key, const std::string& value) {
+    values_.emplace_back(setting_key(key).name, value);
+    return *this;
 }
+
+void Settings::save(const Batch& batch) {
+    if (!read_failure_.empty())
+        throw PlatformError("save settings", section(),
+                            "not saved, because the stored settings could not be read (" + read_failure_ +
+                                ") and saving now would replace them with defaults");
+    store_.save_all(std::string(kApplication), section(), batch.values());
+}
+
+void Settings::save_tick(std::string_view key, int value) { save(Batch().tick(key, value)); }
+
+void Settings::save_coordinate(std::string_view key, float value) { save(Batch().coordinate(key, value)); }
+
+void Settings::save_text(std::string_view key, const std::string& value) { save(Batch().text(key, value)); }
 
 }  // namespace vqd

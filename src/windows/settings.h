@@ -7,7 +7,10 @@
 //
 // A stored text that does not convert to its kind (empty, not a number, out of
 // range, a tick-box value other than 0, 1 or 2) gives the key's default: the
-// program goes on as if the key were absent.
+// program goes on as if the key were absent. So does a store that cannot be
+// read at all; the first such failure is kept for the window to report, and
+// from then on this object refuses to save, so a file it could not read is
+// never replaced by defaults.
 #pragma once
 
 #include "platform/executable_name.h"
@@ -49,14 +52,32 @@ public:
     float coordinate(std::string_view key) const;
     std::string text(std::string_view key) const;
 
+    // Values gathered for one write of the store, in the order they were added.
+    class Batch {
+    public:
+        Batch& tick(std::string_view key, int value);
+        Batch& coordinate(std::string_view key, float value);
+        Batch& text(std::string_view key, const std::string& value);
+        const SettingsStore::Values& values() const { return values_; }
+
+    private:
+        SettingsStore::Values values_;
+    };
+    // Every value of the batch in one write, all or none.
+    void save(const Batch& batch);
+
     void save_tick(std::string_view key, int value);
     void save_coordinate(std::string_view key, float value);
     void save_text(std::string_view key, const std::string& value);
+
+    // The first read that failed, as the store reported it; empty when every read worked.
+    const std::string& read_failure() const { return read_failure_; }
 
 private:
     std::string raw(const SettingKey& key) const;
     SettingsStore& store_;
     const ExecutableName& executable_;
+    mutable std::string read_failure_;
 };
 
 }  // namespace vqd

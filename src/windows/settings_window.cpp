@@ -98,11 +98,13 @@ void SettingsWindow::load() {
         c[text].set_enabled(on);
         c[text].set_locked(!on);
     }
+    if (!settings_.read_failure().empty())
+        main_.report_failure("read settings", "The stored settings could not be read; every setting took its default: " +
+                                                  settings_.read_failure());
 }
 
 void SettingsWindow::unload() {
-    settings_.save_coordinate("SETTINGS-Left", left());
-    settings_.save_coordinate("SETTINGS-Top", top());
+    settings_.save(Settings::Batch().coordinate("SETTINGS-Left", left()).coordinate("SETTINGS-Top", top()));
 }
 
 void SettingsWindow::CLOSE_BUTTON_Click() {
@@ -119,16 +121,18 @@ std::string SettingsWindow::full_path(std::string_view file_name_box) const {
 
 void SettingsWindow::SAVE_REGISTRY_BUTTON_Click() {
     auto& c = *this;
-    // 1.
-    settings_.save_coordinate("SETTINGS-Left", left());
-    settings_.save_coordinate("SETTINGS-Top", top());
-    // 2-5.
-    for (auto key : kPathFields) settings_.save_text(key, c[key].text());
-    for (auto key : kOptionTicks) settings_.save_tick(key, c[key].value());
-    for (auto key : kActionTexts) settings_.save_text(key, c[key].text());
-    settings_.save_tick("AlwaysOnTopTimer_TICKBOX", c["AlwaysOnTopTimer_TICKBOX"].value());
-    // 6. Derive the five full paths.
+    // 6. Derive the five full paths first: the store is written once, with
+    // every key of the save in it, or not at all.
     for (const auto& p : kFullPaths) c[p.full_path_box].set_text(full_path(p.file_name_box));
+    // 1-5, 8.
+    Settings::Batch batch;
+    batch.coordinate("SETTINGS-Left", left()).coordinate("SETTINGS-Top", top());
+    for (auto key : kPathFields) batch.text(key, c[key].text());
+    for (auto key : kOptionTicks) batch.tick(key, c[key].value());
+    for (auto key : kActionTexts) batch.text(key, c[key].text());
+    batch.tick("AlwaysOnTopTimer_TICKBOX", c["AlwaysOnTopTimer_TICKBOX"].value());
+    for (const auto& p : kFullPaths) batch.text(p.full_path_box, c[p.full_path_box].text());
+    settings_.save(batch);
     // 7. The one road by which configuration reaches the running main window.
     main_["UPDATE_EXTERNAL_FILE_TICKBOX"].set_value(c["UPDATE_EXTERNAL_FILE_TICKBOX"].value());
     main_["UPDATE_EXTERNAL_FILE_TEXTBOX"].set_text(c["UPDATE_EXTERNAL_FILE_TEXTBOX"].text());
@@ -136,8 +140,6 @@ void SettingsWindow::SAVE_REGISTRY_BUTTON_Click() {
     main_["RUN_COMMAND_TEXTBOX"].set_text(c["RUN_COMMAND_TEXTBOX"].text());
     main_["CLI_NAME_TEXTBOX"].set_text(c["CLI_NAME_TEXTBOX"].text());
     for (const auto& p : kFullPaths) main_[p.full_path_box].set_text(c[p.full_path_box].text());
-    // 8.
-    for (const auto& p : kFullPaths) settings_.save_text(p.full_path_box, c[p.full_path_box].text());
     // 9.
     c["CLOSE_BUTTON"].set_caption("Close");
 }
@@ -179,9 +181,15 @@ void SettingsWindow::SAVE_BATS_BUTTON_Click() {
     // The paths come from the working folder as it stands now, so the files
     // land in the folder the user sees even before "Save To Registry".
     derive_bat_paths();
-    // Each write creates or truncates its file; a failure ends the handler
+    // The lines too are composed now, as the composers would on their next
+    // tick: the displays may still show the previous second's fields, or
+    // nothing at all in the first second after opening.
+    const std::string lines[] = {compose_stop_command(), compose_gbc_command(), compose_gcc_command()};
+    for (std::size_t i = 0; i < kBatchFiles.size(); ++i) c[kBatchFiles[i].display].set_text(lines[i]);
+    // Each file is replaced whole or not at all; a failure ends the handler
     // there, leaving the files already written as they are.
-    for (const auto& f : kBatchFiles) services_.files.write_line(c[f.full_path_box].text(), c[f.display].text());
+    for (std::size_t i = 0; i < kBatchFiles.size(); ++i)
+        services_.files.write_line(c[kBatchFiles[i].full_path_box].text(), lines[i]);
     c["CLOSE_BUTTON"].set_caption("Close");
 }
 
@@ -235,12 +243,12 @@ void SettingsWindow::VQ_CLI_UI_CREATOR_Click() { (*this)["VQ_CLI_UI_CREATOR"].se
 // --- Failures go to the main window's error path ---
 
 void SettingsWindow::handler_failed(Control* control, const std::string& event, const std::exception& error) {
-    const std::string operation = operation_name(control, event);
+    const std::string operation = operation_name(*this, control, event);
     main_.report_failure(operation, operation + " failed: " + error.what());
 }
 
 void SettingsWindow::handler_succeeded(Control* control, const std::string& event) {
-    main_.clear_failure(operation_name(control, event));
+    main_.clear_failure(operation_name(*this, control, event));
 }
 
 }  // namespace vqd

@@ -118,3 +118,40 @@ TEST_F(CommandRunnerTest, TwentyCommandsLeaveNoZombie) {
 
 }  // namespace
 }  // namespace vqd::it
+
+namespace vqd::it {
+namespace {
+
+std::string reason_of_run(PosixCommandRunner& runner, const std::string& line) {
+    try {
+        runner.run(line, WindowStyle::NormalWithFocus);
+    } catch (const PlatformError& e) {
+        return e.reason();
+    }
+    return "(started)";
+}
+
+TEST(UserCommand, MissingProgramIsReported) {
+    TempDir dir;
+    PosixCommandRunner runner;
+    put(dir / "not-executable.sh", "#!/bin/sh\ntouch ran\n");
+    ::chmod((dir / "not-executable.sh").c_str(), 0644);
+    put(dir / "with blank.sh", "#!/bin/sh\ntouch '" + dir / "started" + "'\n");
+    ::chmod((dir / "with blank.sh").c_str(), 0755);
+
+    EXPECT_EQ(reason_of_run(runner, "no-such-program-vqd --flag 812345"), "no such program in PATH: no-such-program-vqd");
+    EXPECT_EQ(reason_of_run(runner, dir / "missing/run.sh"), "no such program: " + dir / "missing/run.sh");
+    EXPECT_EQ(reason_of_run(runner, dir / "not-executable.sh"), "not an executable program: " + dir / "not-executable.sh");
+    EXPECT_EQ(reason_of_run(runner, dir.path().string()), "not an executable program: " + dir.path().string());
+    // The line is still the user's own shell line: quoting, builtins, pipes and assignments start as before.
+    EXPECT_EQ(reason_of_run(runner, "'" + dir / "with blank.sh" + "' 812345 | cat"), "(started)");
+    EXPECT_TRUE(eventually([&] { return fs::exists(dir / "started"); }, std::chrono::seconds(5)));
+    EXPECT_EQ(reason_of_run(runner, "cd '" + dir.path().string() + "' && touch second"), "(started)");
+    EXPECT_TRUE(eventually([&] { return fs::exists(dir / "second"); }, std::chrono::seconds(5)));
+    EXPECT_EQ(reason_of_run(runner, "X=1 true"), "(started)");
+    EXPECT_EQ(reason_of_run(runner, "\"$HOME/unknown\""), "(started)");  // only the shell can expand it
+    EXPECT_FALSE(fs::exists(dir / "ran"));
+}
+
+}  // namespace
+}  // namespace vqd::it

@@ -3,6 +3,7 @@
 //   vqd-posix-probe get SECTION KEY               a stored text, "<absent>" when absent
 //   vqd-posix-probe save SECTION GO ROUNDS KEY... wait for the file GO, then save every
 //                                                 KEY ROUNDS times, value "KEY-<round>"
+//   vqd-posix-probe save-all SECTION GO ROUNDS KEY...  the same, every KEY of a round in one write
 #include "platform/failure.h"
 #include "platform/posix/posix_executable_name.h"
 #include "platform/posix/posix_settings_store.h"
@@ -25,6 +26,16 @@ int main(int argc, char** argv) {
             std::cout << store.get("VQ-DAZ-ER", argv[2], argv[3], "<absent>") << "\n";
             return 0;
         }
+        if (command == "save-all" && argc >= 6) {
+            while (!std::filesystem::exists(argv[3])) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            const int rounds = std::stoi(argv[4]);
+            for (int round = 0; round < rounds; ++round) {
+                vqd::SettingsStore::Values values;
+                for (int k = 5; k < argc; ++k) values.emplace_back(argv[k], std::string(argv[k]) + "-" + std::to_string(round));
+                store.save_all("VQ-DAZ-ER", argv[2], values);
+            }
+            return 0;
+        }
         if (command == "save" && argc >= 6) {
             while (!std::filesystem::exists(argv[3])) std::this_thread::sleep_for(std::chrono::milliseconds(1));
             const int rounds = std::stoi(argv[4]);
@@ -37,6 +48,6 @@ int main(int argc, char** argv) {
         std::cerr << e.what() << "\n";
         return 2;
     }
-    std::cerr << "usage: vqd-posix-probe name | get SECTION KEY | save SECTION GO ROUNDS KEY...\n";
+    std::cerr << "usage: vqd-posix-probe name | get SECTION KEY | save[-all] SECTION GO ROUNDS KEY...\n";
     return 1;
 }

@@ -112,20 +112,6 @@ TEST_F(SettingsStoreTest, AFolderThatCannotBeMadeIsAReportedFailure) {
     EXPECT_THROW(store.save("VQ-DAZ-ER", "LTC-panel", "MainLeft", "1"), PlatformError);
 }
 
-TEST_F(SettingsStoreTest, AFileWithBrokenLinesStillGivesItsKeys) {
-    fs::create_directories(dir / "VQ-DAZ-ER");
-    put(file(), "[General]\nMainLeft=1500\nthis line is no INI\nCLI_NAME_TEXTBOX=litecoin-cli\n");
-    EXPECT_EQ(settings.coordinate("MainLeft"), 1500.0f);
-    EXPECT_EQ(settings.text("CLI_NAME_TEXTBOX"), "litecoin-cli");
-    EXPECT_EQ(settings.coordinate("MainTop"), 1000.0f);
-    // A save rewrites the file without the broken line and keeps every key.
-    settings.save_coordinate("MainTop", 2500.0f);
-    EXPECT_EQ(slurp(file()).find("this line is no INI"), std::string::npos);
-    EXPECT_EQ(probe_get("MainTop"), "2500\n");
-    EXPECT_EQ(probe_get("MainLeft"), "1500\n");
-    EXPECT_EQ(probe_get("CLI_NAME_TEXTBOX"), "litecoin-cli\n");
-}
-
 TEST_F(SettingsStoreTest, TwoProcessesSavingAtOnceKeepEveryKey) {
     // The main window closing in one copy while the settings window of another
     // copy of the same name saves: different keys, the same file, the same moment.

@@ -265,7 +265,7 @@ TEST_F(StartUp, ASaveThatFailsAtClosingIsReportedAndTheWindowClosesAllTheSame) {
     scheduler.run_due();
     EXPECT_TRUE(main->closed());
     ASSERT_EQ(platform.errors.messages.size(), 1u);
-    EXPECT_NE(platform.errors.messages[0].find("MainLeft"), std::string::npos);
+    EXPECT_NE(platform.errors.messages[0].find("save settings"), std::string::npos);
     EXPECT_FALSE(scheduler.next_due().has_value());
 }
 

@@ -197,21 +197,30 @@ TEST_F(SettingsWindowTest, EmptyFieldsTrailingSeparatorsAndBlanksGoIntoTheLinesU
     EXPECT_TRUE(gbc.ends_with(" > " + folder + "\\DAZ-ER-GBC.LOG\r\n")) << gbc;
 }
 
-TEST_F(SettingsWindowTest, AnEditLessThanASecondBeforeTheSaveIsNotInTheFiles) {
+TEST_F(SettingsWindowTest, SaveBatsWritesTheLinesAsTheFieldsStandAtTheClick) {
     open();
     fill("C:\\bin", "old.exe", "C:\\n.conf", "C:\\vq");
+    // Within the first second the displays are still empty: the files get whole lines all the same.
+    click("SAVE_BATS_BUTTON");
+    EXPECT_EQ(file("C:\\vq\\DAZ-ER-STOP.BAT"), "call \"C:\\bin\\old.exe\" -conf=C:\\n.conf stop\r\n");
+    EXPECT_EQ(s()["VQCLI_STOP_COMMAND_TEXTBOX"].text(), "call \"C:\\bin\\old.exe\" -conf=C:\\n.conf stop");
+
     scheduler.advance(1000);  // composers tick at 1000
     scheduler.advance(500);
     type("CLI_NAME_TEXTBOX", "new.exe");  // at 1500
+    type("VQ_CLI_UI_LOCATION_TEXTBOX", "C:\\new");
     scheduler.advance(400);
+    EXPECT_NE(s()["VQCLI_GBC_COMMAND_TEXTBOX"].text().find("old.exe"), std::string::npos);
     click("SAVE_BATS_BUTTON");  // at 1900: the displays still hold the 1000 composition
-    EXPECT_NE(file("C:\\vq\\DAZ-ER-STOP.BAT").find("old.exe"), std::string::npos);
-    EXPECT_EQ(file("C:\\vq\\DAZ-ER-STOP.BAT").find("new.exe"), std::string::npos);
+    EXPECT_EQ(file("C:\\new\\DAZ-ER-GBC.BAT"),
+              "call \"C:\\bin\\new.exe\" -conf=C:\\n.conf getblockcount > C:\\new\\DAZ-ER-GBC.LOG\r\n");
+    EXPECT_EQ(s()["VQCLI_GBC_COMMAND_TEXTBOX"].text() + "\r\n", file("C:\\new\\DAZ-ER-GBC.BAT"));
+    EXPECT_EQ(s()["VQCLI_GCC_COMMAND_TEXTBOX"].text() + "\r\n", file("C:\\new\\DAZ-ER-GCC.BAT"));
 
+    // The composers go on every second.
+    type("CLI_NAME_TEXTBOX", "later.exe");
     scheduler.advance(100);  // the 2000 tick
-    click("SAVE_BATS_BUTTON");
-    // Replaced whole: the new line and its line end, nothing of the old one.
-    EXPECT_EQ(file("C:\\vq\\DAZ-ER-STOP.BAT"), "call \"C:\\bin\\new.exe\" -conf=C:\\n.conf stop\r\n");
+    EXPECT_NE(s()["VQCLI_STOP_COMMAND_TEXTBOX"].text().find("later.exe"), std::string::npos);
     EXPECT_EQ(platform.files.written.size(), 6u);
 }
 

@@ -99,5 +99,31 @@ TEST_F(RegistryStoreTest, AValueOfAnotherTypeCountsAsAbsent) {
     EXPECT_EQ(settings.coordinate("MainTop"), 1000.0f);
 }
 
+TEST_F(RegistryStoreTest, SaveAllIsAllOrNone) {
+    Settings settings(store, first);
+    settings.save_text("CLI_NAME_TEXTBOX", "before");
+    store.save_all("VQ-DAZ-ER", first.exe, {{"CLI_NAME_TEXTBOX", "after"}, {"MainLeft", "1500"}});
+    EXPECT_EQ(settings.text("CLI_NAME_TEXTBOX"), "after");
+    EXPECT_EQ(settings.coordinate("MainLeft"), 1500.0f);
+    // A value name the registry refuses (longer than its 16,383 characters) fails the
+    // save; the values set before it in the same save are put back.
+    const std::string refused(20000, 'k');
+    EXPECT_THROW(store.save_all("VQ-DAZ-ER", first.exe,
+                                {{"CLI_NAME_TEXTBOX", "lost"}, {"MainTop", "7"}, {refused, "x"}}),
+                 PlatformError);
+    EXPECT_EQ(settings.text("CLI_NAME_TEXTBOX"), "after");
+    EXPECT_EQ(raw(first.exe, "MainTop").first, DWORD{REG_NONE});
+}
+
+TEST_F(RegistryStoreTest, KeyThatCannotBeOpenedGivesDefaultsAndIsReported) {
+    // A section whose key the registry cannot open: a name past its 255-character limit.
+    fake::Executable unopenable{std::string(300, 's')};
+    Settings settings(store, unopenable);
+    EXPECT_EQ(settings.coordinate("MainLeft"), 1000.0f);
+    EXPECT_EQ(settings.tick("AlwaysOnTopTimer_TICKBOX"), 1);
+    EXPECT_FALSE(settings.read_failure().empty());
+    EXPECT_THROW(settings.save_coordinate("MainLeft", 5), PlatformError);
+}
+
 }  // namespace
 }  // namespace vqd

@@ -9,16 +9,27 @@ std::string Store::get(const std::string& application, const std::string& sectio
                        const std::string& fallback) {
     applications.insert(application);
     reads.push_back(key);
+    if (unreadable.count(section)) throw PlatformError("read settings", section, "the store cannot be read");
     auto it = values.find({section, key});
     return it == values.end() ? fallback : it->second;
 }
 
 void Store::save(const std::string& application, const std::string& section, const std::string& key,
                  const std::string& value) {
+    save_all(application, section, {{key, value}});
+}
+
+void Store::save_all(const std::string& application, const std::string& section, const Values& values_to_save) {
     applications.insert(application);
-    if (fail_saves) throw PlatformError("save setting", key, "the store refused the write");
-    writes.push_back(key);
-    values[{section, key}] = value;
+    if (fail_saves) throw PlatformError("save settings", section, "the store refused the write");
+    for (const auto& [key, value] : values_to_save)
+        if (failing_keys.count(key)) throw PlatformError("save settings", section, "the store refused " + key);
+    batches.emplace_back();
+    for (const auto& [key, value] : values_to_save) {
+        writes.push_back(key);
+        batches.back().push_back(key);
+        values[{section, key}] = value;
+    }
 }
 
 std::optional<std::string> Store::value(const std::string& section, const std::string& key) const {

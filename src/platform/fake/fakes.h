@@ -23,6 +23,7 @@ public:
                     const std::string& fallback) override;
     void save(const std::string& application, const std::string& section, const std::string& key,
               const std::string& value) override;
+    void save_all(const std::string& application, const std::string& section, const Values& values) override;
 
     void put(const std::string& section, const std::string& key, const std::string& value) {
         values[{section, key}] = value;
@@ -32,8 +33,11 @@ public:
     std::map<Key, std::string> values;
     std::vector<std::string> reads;   // keys, in the order they were read
     std::vector<std::string> writes;  // keys, in the order they were saved
+    std::vector<std::vector<std::string>> batches;  // keys of each write to the store
+    std::set<std::string> unreadable;  // sections whose reads fail
     std::set<std::string> applications;  // every application name used
     bool fail_saves = false;
+    std::set<std::string> failing_keys;  // a write that holds one of these keys fails whole
 };
 
 class Executable final : public ExecutableName {

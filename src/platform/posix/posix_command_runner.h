@@ -7,6 +7,13 @@
 // that names no file fails at once. Any other line is a user command, run by
 // `/bin/sh -c LINE`. An empty line fails at once.
 //
+// The shell itself always starts, so a user command whose program is missing
+// would fail unseen. Before starting one, the line's first word is looked up
+// as the shell would look it up (a path as it is, a name in PATH, shell words
+// and builtins need nothing), and a program that is not there or cannot be
+// executed fails at once. A first word that only the shell can know (quoted
+// with expansions, an assignment, a subshell) is left to the shell unchecked.
+//
 // The started process gets /dev/null as standard input, output and error (the
 // batch file's own ">" still writes its log), a session of its own, and no
 // descriptor of ours. It is started through an intermediate child that ends at
@@ -26,7 +33,8 @@ namespace vqd {
 class PosixCommandRunner final : public CommandRunner {
 public:
     // Throws PlatformError for an empty line, a batch path that names no file,
-    // or when /bin/sh cannot be started.
+    // a user command whose program is missing or not executable, or when
+    // /bin/sh cannot be started.
     void run(const std::string& command_line, WindowStyle style) override;
 
     static bool names_batch_file(const std::string& command_line);

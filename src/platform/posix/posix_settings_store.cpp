@@ -1,13 +1,19 @@
 #include "platform/posix/posix_settings_store.h"
 
 #include "platform/failure.h"
+#include "platform/posix/ini_text.h"
+#include "platform/posix/whole_file.h"
 
 #include <QDir>
-#include <QSettings>
+#include <QLockFile>
 #include <QString>
-#include <QVariant>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <optional>
+#include <unistd.h>
 
 namespace vqd {
 
@@ -17,14 +23,48 @@ QString q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast
 
 std::string utf8(const QString& s) { return s.toUtf8().toStdString(); }
 
-std::string status_text(QSettings::Status status) {
-    switch (status) {
-    case QSettings::NoError: return "no error";
-    case QSettings::AccessError: return "the settings file cannot be read or written";
-    case QSettings::FormatError: return "the settings file is not INI text";
+// The file's bytes; empty when there is no file yet. Throws when a file is
+// there but cannot be read to the end (a folder in its place, an I/O error).
+std::string read_store(const std::string& operation, const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT || errno == ENOTDIR) return {};
+        throw PlatformError(operation, path, std::strerror(errno));
     }
-    return "unknown settings error";
+    std::string bytes;
+    char buffer[8192];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            const int error = errno;
+            ::close(fd);
+            throw PlatformError(operation, path, std::strerror(error));
+        }
+        if (n == 0) break;
+        bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return bytes;
 }
+
+ini::Parsed parse_store(const std::string& operation, const std::string& path, const std::string& bytes) {
+    ini::Parsed parsed = ini::parse(bytes);
+    if (!parsed.ok) throw PlatformError(operation, path, "not INI text (" + parsed.error + ")");
+    return parsed;
+}
+
+std::string lock_failure(QLockFile::LockError error) {
+    switch (error) {
+    case QLockFile::LockFailedError: return "another copy of the program holds its lock";
+    case QLockFile::PermissionError: return "its lock file cannot be created";
+    default: return "its lock file cannot be written";
+    }
+}
+
+// How long a save waits for another copy's save to finish; one save takes
+// milliseconds, so this is only reached when something is wrong.
+constexpr int kLockWaitMs = 5000;
 
 }  // namespace
 
@@ -39,38 +79,33 @@ std::string PosixSettingsStore::file_path(const std::string& application, const 
     return posix_config_folder(application) + "/" + section + ".ini";
 }
 
-// QSettings' own per-scope path is fixed when it is first used in a process;
-// naming the file ourselves keeps the location following XDG_CONFIG_HOME.
-// Keys are the system's control names: plain words without '/' or '\', so
-// QSettings sees them as top-level keys of its "General" section.
-
+// Keys are the program's control names: plain words, top-level keys of the
+// file's "General" section. Reads take no lock: a save replaces the file by a
+// rename, so a reader sees the old file or the new one, never half of one.
 std::string PosixSettingsStore::get(const std::string& application, const std::string& section,
                                     const std::string& key, const std::string& fallback) {
-    QSettings settings(q(file_path(application, section)), QSettings::IniFormat);
-    // A file with lines that are not INI text still gives the keys it holds;
-    // the others take their defaults, as any unreadable value does.
-    if (settings.status() == QSettings::AccessError)
-        throw PlatformError("get setting", key, status_text(settings.status()));
-    const QVariant value = settings.value(q(key));
-    if (!value.isValid()) return fallback;
-    // A value written by hand with unquoted commas comes back as a list; the
-    // store holds texts, so give it back as written.
-    if (value.typeId() == QMetaType::QStringList) return utf8(value.toStringList().join(QStringLiteral(", ")));
-    return utf8(value.toString());
+    const std::string path = file_path(application, section);
+    const ini::Parsed parsed = parse_store("read settings", path, read_store("read settings", path));
+    auto it = parsed.keys.find(key);
+    return it == parsed.keys.end() ? fallback : it->second;
 }
 
 void PosixSettingsStore::save(const std::string& application, const std::string& section, const std::string& key,
                               const std::string& value) {
+    save_all(application, section, {{key, value}});
+}
+
+void PosixSettingsStore::save_all(const std::string& application, const std::string& section, const Values& values) {
     const std::string path = file_path(application, section);
     if (!QDir().mkpath(q(posix_config_folder(application))))
-        throw PlatformError("save setting", key, "cannot create the folder of " + path);
-    QSettings settings(q(path), QSettings::IniFormat);
-    settings.setValue(q(key), q(value));
-    settings.sync();
-    // A format error still writes the file (the lines that were not INI text
-    // are dropped, every key is kept), so only a refused access is a failure.
-    if (settings.status() == QSettings::AccessError)
-        throw PlatformError("save setting", key, status_text(settings.status()) + " (" + path + ")");
+        throw PlatformError("save settings", path, "its folder cannot be created");
+    // The same lock file QSettings takes, so copies of earlier versions wait too.
+    QLockFile lock(q(path + ".lock"));
+    if (!lock.tryLock(kLockWaitMs)) throw PlatformError("save settings", path, lock_failure(lock.error()));
+    const std::string old_bytes = read_store("save settings", path);
+    const ini::Parsed parsed = parse_store("save settings", path, old_bytes);
+    const std::string new_bytes = ini::replace_keys(old_bytes, parsed, values);
+    if (new_bytes != old_bytes) posix::write_file_whole(path, new_bytes);
 }
 
 }  // namespace vqd

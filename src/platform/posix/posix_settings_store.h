@@ -15,12 +15,16 @@ std::string posix_config_folder(const std::string& application);
 
 class PosixSettingsStore final : public SettingsStore {
 public:
+    // A file that cannot be read, or that is not INI text, throws: its keys
+    // are unknown, not absent.
     std::string get(const std::string& application, const std::string& section, const std::string& key,
                     const std::string& fallback) override;
-    // Written to disk before it returns; the file's lock and atomic replace keep
-    // another copy's keys when two copies save at once.
     void save(const std::string& application, const std::string& section, const std::string& key,
               const std::string& value) override;
+    // Under the file's lock: read the file afresh, replace only these keys,
+    // write the result whole beside it and rename it over the old one. A file
+    // that cannot be read or is not INI text is never replaced.
+    void save_all(const std::string& application, const std::string& section, const Values& values) override;
 
     static std::string file_path(const std::string& application, const std::string& section);
 };

@@ -35,17 +35,9 @@ private:
 }  // namespace
 
 void PosixTextFiles::write_line(const std::string& path, const std::string& line) {
-    Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-    if (fd.get() < 0) throw PlatformError("write file", path, std::strerror(errno));
-    const std::string bytes = line + "\n";
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd.get(), bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) throw PlatformError("write file", path, std::strerror(n < 0 ? errno : EIO));
-        done += static_cast<std::size_t>(n);
-    }
-    if (fd.close() != 0) throw PlatformError("write file", path, std::strerror(errno));
+    // Replaced whole: a batch file cut short by a full disk would still run,
+    // and run something else than what was saved.
+    posix::write_file_whole(path, line + "\n");
 }
 
 void PosixTextFiles::write_whole(const std::string& path, const std::string& bytes) {

@@ -3,6 +3,9 @@
 #include "platform/failure.h"
 #include "platform/win32/win32_text.h"
 
+#include <optional>
+#include <vector>
+
 #include <windows.h>
 
 namespace vqd {
@@ -17,9 +20,12 @@ std::string Win32SettingsStore::section_path(const std::string& application, con
 std::string Win32SettingsStore::get(const std::string& application, const std::string& section,
                                     const std::string& key, const std::string& fallback) {
     HKEY hkey = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, widen(section_path(application, section)).c_str(), 0, KEY_QUERY_VALUE,
-                      &hkey) != ERROR_SUCCESS)
-        return fallback;
+    const std::string path = section_path(application, section);
+    const LSTATUS opened = RegOpenKeyExW(HKEY_CURRENT_USER, widen(path).c_str(), 0, KEY_QUERY_VALUE, &hkey);
+    if (opened == ERROR_FILE_NOT_FOUND) return fallback;
+    if (opened != ERROR_SUCCESS)
+        throw PlatformError("read settings", "HKEY_CURRENT_USER\\" + path,
+                            win32::system_message(static_cast<std::uint32_t>(opened)));
     const std::wstring name = widen(key);
     std::string result = fallback;
     DWORD type = 0;
@@ -43,18 +49,61 @@ std::string Win32SettingsStore::get(const std::string& application, const std::s
 
 void Win32SettingsStore::save(const std::string& application, const std::string& section, const std::string& key,
                               const std::string& value) {
+    save_all(application, section, {{key, value}});
+}
+
+namespace {
+
+// A value as the registry held it before a save, to put back if the save fails.
+struct Previous {
+    std::wstring name;
+    std::optional<std::pair<DWORD, std::vector<BYTE>>> data;  // absent when there was no value
+};
+
+Previous read_previous(HKEY hkey, const std::wstring& name) {
+    Previous p{name, std::nullopt};
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExW(hkey, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return p;
+    std::vector<BYTE> bytes(size);
+    if (RegQueryValueExW(hkey, name.c_str(), nullptr, &type, bytes.data(), &size) != ERROR_SUCCESS) return p;
+    bytes.resize(size);
+    p.data.emplace(type, std::move(bytes));
+    return p;
+}
+
+void put_back(HKEY hkey, const Previous& p) {
+    if (p.data)
+        RegSetValueExW(hkey, p.name.c_str(), 0, p.data->first, p.data->second.data(),
+                       static_cast<DWORD>(p.data->second.size()));
+    else
+        RegDeleteValueW(hkey, p.name.c_str());
+}
+
+}  // namespace
+
+void Win32SettingsStore::save_all(const std::string& application, const std::string& section, const Values& values) {
     const std::string path = section_path(application, section);
     HKEY hkey = nullptr;
     LSTATUS status = RegCreateKeyExW(HKEY_CURRENT_USER, widen(path).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                     KEY_SET_VALUE, nullptr, &hkey, nullptr);
+                                     KEY_SET_VALUE | KEY_QUERY_VALUE, nullptr, &hkey, nullptr);
     if (status != ERROR_SUCCESS)
-        throw PlatformError("save setting", key, win32::system_message(static_cast<std::uint32_t>(status)));
-    const std::wstring text = widen(value);
-    const DWORD size = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
-    status = RegSetValueExW(hkey, widen(key).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), size);
+        throw PlatformError("save settings", "HKEY_CURRENT_USER\\" + path,
+                            win32::system_message(static_cast<std::uint32_t>(status)));
+    std::vector<Previous> done;
+    for (const auto& [key, value] : values) {
+        const std::wstring name = widen(key);
+        Previous previous = read_previous(hkey, name);
+        const std::wstring text = widen(value);
+        const DWORD size = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
+        status = RegSetValueExW(hkey, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), size);
+        if (status != ERROR_SUCCESS) {
+            for (auto it = done.rbegin(); it != done.rend(); ++it) put_back(hkey, *it);
+            RegCloseKey(hkey);
+            throw PlatformError("save settings", key, win32::system_message(static_cast<std::uint32_t>(status)));
+        }
+        done.push_back(std::move(previous));
+    }
     RegCloseKey(hkey);
-    if (status != ERROR_SUCCESS)
-        throw PlatformError("save setting", key, win32::system_message(static_cast<std::uint32_t>(status)));
 }
 
 }  // namespace vqd

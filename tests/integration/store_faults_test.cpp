@@ -1,0 +1,312 @@
+// Writes that cannot complete, on real filesystems: a small tmpfs filled to
+// its last page, a tmpfs remounted read-only, a file-size limit. Tests run as
+// root, where permission bits stop nothing, so the faults come from the
+// filesystem itself. Also start-up over a settings file that cannot be read,
+// the INI text against QSettings' own, and two copies saving at once.
+#include "helpers.h"
+
+#include "platform/failure.h"
+#include "platform/posix/posix_executable_name.h"
+#include "platform/posix/posix_settings_store.h"
+#include "platform/posix/posix_text_files.h"
+#include "platform/posix/whole_file.h"
+#include "windows/settings.h"
+
+#include <QSettings>
+#include <QString>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+
+namespace vqd::it {
+namespace {
+
+// A 64 KB tmpfs mounted on a fresh folder for the life of the object.
+class SmallTmpfs {
+public:
+    SmallTmpfs() {
+        mounted_ = ::mount("tmpfs", dir_.path().c_str(), "tmpfs", 0, "size=64k") == 0;
+    }
+    ~SmallTmpfs() {
+        if (mounted_) ::umount2(dir_.path().c_str(), MNT_DETACH);
+    }
+    bool mounted() const { return mounted_; }
+    std::string operator/(const std::string& name) const { return dir_ / name; }
+    const fs::path& path() const { return dir_.path(); }
+
+    // Fill every page but one: tmpfs hands out space in 4 KB pages.
+    void fill_to_last_page() {
+        const std::string filler = dir_ / "filler";
+        const int fd = ::open(filler.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const std::string page(4096, 'f');
+        off_t size = 0;
+        ssize_t n;
+        while ((n = ::write(fd, page.data(), page.size())) > 0) size += n;
+        ASSERT_EQ(errno, ENOSPC);
+        ASSERT_EQ(::ftruncate(fd, (size / 4096 - 1) * 4096), 0);
+        ::close(fd);
+    }
+    void remount_read_only() {
+        ASSERT_EQ(::mount("tmpfs", dir_.path().c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=64k"), 0);
+    }
+
+private:
+    TempDir dir_;
+    bool mounted_ = false;
+};
+
+#define REQUIRE_MOUNT(fs)                                                        \
+    if (!(fs).mounted()) GTEST_SKIP() << "cannot mount a tmpfs here (needs root)"
+
+std::string text_of_size(std::size_t n, char fill) {
+    std::string s;
+    while (s.size() < n) s += std::string("line of text ") + fill + "\n";
+    s.resize(n);
+    return s;
+}
+
+// Only the file itself: no temporary left behind beside it.
+std::vector<std::string> names_in(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string reason_of(const std::function<void()>& write) {
+    try {
+        write();
+    } catch (const PlatformError& e) {
+        return e.reason();
+    }
+    return "(no failure)";
+}
+
+// --- The whole-file writer ---
+
+TEST(WholeFile, FullFilesystemKeepsThePreviousFile) {
+    SmallTmpfs tmp;
+    REQUIRE_MOUNT(tmp);
+    const std::string path = tmp / "settings.ini";
+    const std::string previous = text_of_size(6 * 1024, 'a');
+    put(path, previous);
+    tmp.fill_to_last_page();
+
+    // 6 KB needs two pages; only one is free.
+    EXPECT_EQ(reason_of([&] { posix::write_file_whole(path, text_of_size(6 * 1024, 'b')); }),
+              "No space left on device");
+    EXPECT_EQ(slurp(path), previous);
+    EXPECT_EQ(names_in(tmp.path()), (std::vector<std::string>{"filler", "settings.ini"}));
+    // A batch file (or the external file) the same way.
+    PosixTextFiles files;
+    EXPECT_EQ(reason_of([&] { files.write_line(path, text_of_size(5000, 'c')); }), "No space left on device");
+    EXPECT_EQ(slurp(path), previous);
+    // What fits in the last page is written.
+    files.write_line(path, "123456");
+    EXPECT_EQ(slurp(path), "123456\n");
+}
+
+TEST(WholeFile, ReadOnlyFilesystemKeepsThePreviousFile) {
+    SmallTmpfs tmp;
+    REQUIRE_MOUNT(tmp);
+    const std::string path = tmp / "DAZ-ER-GBC.BAT";
+    put(path, "call old\n");
+    tmp.remount_read_only();
+    PosixTextFiles files;
+    EXPECT_EQ(reason_of([&] { files.write_line(path, "call new"); }), "Read-only file system");
+    EXPECT_EQ(slurp(path), "call old\n");
+}
+
+TEST(WholeFile, FileSizeLimitKeepsThePreviousFile) {
+    TempDir dir;
+    const std::string path = dir / "settings.ini";
+    const std::string previous = text_of_size(3000, 'a');
+    put(path, previous);
+    // The limit is set in a child, so this test process is not limited.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);  // as the program does: the limit becomes an ordinary write error
+        const rlimit limit{4096, 4096};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const std::string reason = reason_of([&] { posix::write_file_whole(path, text_of_size(6 * 1024, 'b')); });
+        ::_exit(reason == "File too large" ? 0 : 1);
+    }
+    EXPECT_EQ(wait_exit(child), 0) << "the write did not fail with EFBIG";
+    EXPECT_EQ(slurp(path), previous);
+    EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"settings.ini"});
+}
+
+// --- The settings store on a failing filesystem ---
+
+class StoreOnTmpfs : public ::testing::Test {
+protected:
+    SmallTmpfs tmp;
+    std::optional<ConfigHome> home;
+    PosixSettingsStore store;
+    PosixExecutableName exe{"/opt/panel/LTC-panel"};
+
+    void SetUp() override {
+        REQUIRE_MOUNT(tmp);
+        home.emplace(tmp.path());
+        fs::create_directories(tmp.path() / "VQ-DAZ-ER");
+    }
+    std::string file() const { return tmp / "VQ-DAZ-ER/LTC-panel.ini"; }
+    // A 6 KB settings file: a long text first, then the keys.
+    std::string six_kilobytes() const {
+        return "[General]\nRUN_COMMAND_TEXTBOX=" + std::string(6000, 'x') +
+               "\nMainLeft=1500\nCLI_NAME_TEXTBOX=litecoin-cli\n";
+    }
+};
+
+TEST_F(StoreOnTmpfs, FullFilesystemSaveFailsAndKeepsEveryKey) {
+    put(file(), six_kilobytes());
+    tmp.fill_to_last_page();
+    Settings settings(store, exe);
+    EXPECT_THROW(settings.save(Settings::Batch().coordinate("MainLeft", 2000).text("CLI_NAME_TEXTBOX", "new")),
+                 PlatformError);
+    EXPECT_EQ(slurp(file()), six_kilobytes());
+    EXPECT_EQ(settings.coordinate("MainLeft"), 1500.0f);
+    EXPECT_EQ(settings.text("CLI_NAME_TEXTBOX"), "litecoin-cli");
+}
+
+TEST_F(StoreOnTmpfs, ReadOnlyFilesystemSaveFailsAndReadsStillWork) {
+    put(file(), six_kilobytes());
+    tmp.remount_read_only();
+    Settings settings(store, exe);
+    EXPECT_EQ(settings.coordinate("MainLeft"), 1500.0f);
+    EXPECT_TRUE(settings.read_failure().empty());
+    EXPECT_THROW(settings.save_coordinate("MainLeft", 2000), PlatformError);
+    EXPECT_EQ(slurp(file()), six_kilobytes());
+}
+
+// --- Start-up over a settings file that cannot be read ---
+
+class StoreStartup : public ::testing::Test {
+protected:
+    TempDir dir;
+    ConfigHome home{dir.path()};
+    PosixSettingsStore store;
+    PosixExecutableName exe{"/opt/panel/LTC-panel"};
+    std::string file() const { return dir / "VQ-DAZ-ER/LTC-panel.ini"; }
+
+    // Every key reads as its default, the failure is kept once, and no save goes through.
+    void expect_defaults_and_no_save(const std::string& reason_part) {
+        Settings settings(store, exe);
+        EXPECT_EQ(settings.coordinate("MainLeft"), 1000.0f);
+        EXPECT_EQ(settings.tick("AlwaysOnTopTimer_TICKBOX"), 1);
+        EXPECT_EQ(settings.text("CLI_NAME_TEXTBOX"), "");
+        EXPECT_NE(settings.read_failure().find(reason_part), std::string::npos) << settings.read_failure();
+        EXPECT_NE(settings.read_failure().find(file()), std::string::npos) << settings.read_failure();
+        EXPECT_THROW(settings.save_coordinate("MainLeft", 2000), PlatformError);
+        // The store itself refuses too, for a caller that never read.
+        EXPECT_THROW(store.save("VQ-DAZ-ER", "LTC-panel", "MainLeft", "2000"), PlatformError);
+    }
+};
+
+TEST_F(StoreStartup, UnreadableStoreAFolderWhereTheFileShouldBe) {
+    fs::create_directories(file());
+    put(file() + "/keep", "x");
+    expect_defaults_and_no_save("Is a directory");
+    EXPECT_EQ(slurp(file() + "/keep"), "x");
+}
+
+TEST_F(StoreStartup, NotIniTextGivesDefaultsAndIsNeverOverwritten) {
+    fs::create_directories(dir / "VQ-DAZ-ER");
+    const std::string text = "[General]\nMainLeft=1500\nthis line is no INI\nCLI_NAME_TEXTBOX=litecoin-cli\n";
+    put(file(), text);
+    expect_defaults_and_no_save("not INI text");
+    EXPECT_EQ(slurp(file()), text);
+    Settings settings(store, exe);
+    settings.tick("MainLeft");
+    EXPECT_NE(settings.read_failure().find("line 3"), std::string::npos) << settings.read_failure();
+}
+
+// --- INI text ---
+
+TEST(IniText, HandWrittenTextReadsBackExactlyAsWritten) {
+    TempDir dir;
+    ConfigHome home(dir.path());
+    PosixSettingsStore store;
+    fs::create_directories(dir / "VQ-DAZ-ER");
+    put(dir / "VQ-DAZ-ER/panel.ini",
+        "; written by hand\n[General]\nCLI_NAME_TEXTBOX=a,b\nRUN_COMMAND_TEXTBOX = notify-send a, b ,c  \n"
+        "[Other]\nCLI_NAME_TEXTBOX=elsewhere\n");
+    EXPECT_EQ(store.get("VQ-DAZ-ER", "panel", "CLI_NAME_TEXTBOX", ""), "a,b");
+    EXPECT_EQ(store.get("VQ-DAZ-ER", "panel", "RUN_COMMAND_TEXTBOX", ""), "notify-send a, b ,c");
+    // A save changes its own line and keeps every other byte.
+    store.save("VQ-DAZ-ER", "panel", "MainLeft", "1");
+    store.save("VQ-DAZ-ER", "panel", "CLI_NAME_TEXTBOX", "x,y");
+    EXPECT_EQ(slurp(dir / "VQ-DAZ-ER/panel.ini"),
+              "; written by hand\n[General]\nCLI_NAME_TEXTBOX=\"x,y\"\n"
+              "RUN_COMMAND_TEXTBOX = notify-send a, b ,c  \nMainLeft=1\n[Other]\nCLI_NAME_TEXTBOX=elsewhere\n");
+}
+
+// Files written by earlier versions came from QSettings: each side reads what the other wrote.
+TEST(IniText, QSettingsAndTheStoreReadEachOthersFiles) {
+    TempDir dir;
+    ConfigHome home(dir.path());
+    PosixSettingsStore store;
+    const std::vector<std::string> texts = {
+        "", " blanks around ", "semi;colon # hash = equals", "\"quoted\" and 'single'", "\\\\server\\share\\",
+        "@Variant(not really)", "@", "caf\xc3\xa9 \xe2\x82\xbf \xf0\x9f\x98\x80", "two\nlines\r\n", "tab\there\x01" "1f",
+        "[General]", "C:\\Program Files\\x\\cli.exe", "call \"C:\\a b\\c.exe\" -conf=C:\\c.conf stop",
+    };
+    const std::string ours = PosixSettingsStore::file_path("VQ-DAZ-ER", "ours");
+    const QString theirs = QString::fromStdString(PosixSettingsStore::file_path("VQ-DAZ-ER", "theirs"));
+    {
+        QSettings qt(theirs, QSettings::IniFormat);
+        for (std::size_t i = 0; i < texts.size(); ++i)
+            qt.setValue(QString::fromStdString("K" + std::to_string(i)), QString::fromStdString(texts[i]));
+    }
+    SettingsStore::Values values;
+    for (std::size_t i = 0; i < texts.size(); ++i) values.emplace_back("K" + std::to_string(i), texts[i]);
+    store.save_all("VQ-DAZ-ER", "ours", values);
+
+    QSettings qt(QString::fromStdString(ours), QSettings::IniFormat);
+    EXPECT_EQ(qt.status(), QSettings::NoError);
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        const std::string key = "K" + std::to_string(i);
+        EXPECT_EQ(store.get("VQ-DAZ-ER", "theirs", key, "<absent>"), texts[i]) << key;
+        EXPECT_EQ(qt.value(QString::fromStdString(key)).toString().toStdString(), texts[i]) << key;
+    }
+    // The same lines QSettings writes, key for key (it sorts the keys; we keep the order given).
+    auto sorted_lines = [](const std::string& text) {
+        std::vector<std::string> lines;
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        std::sort(lines.begin(), lines.end());
+        return lines;
+    };
+    EXPECT_EQ(sorted_lines(slurp(ours)), sorted_lines(slurp(theirs.toStdString())));
+}
+
+// --- Two copies of the program under the same name ---
+
+TEST(SharedStore, TwoProcessesSavingDifferentKeysAtOnceManyTimesLoseNothing) {
+    TempDir dir;
+    ConfigHome home(dir.path());
+    const std::string go = dir / "go";
+    const int rounds = 60;
+    const std::vector<std::string> closing = {VQD_PROBE, "save-all", "LTC-panel", go, std::to_string(rounds),
+                                              "MainLeft", "MainTop", "CLI_GBC_BAT_TICKBOX", "AUTOSTART_TICKBOX"};
+    const std::vector<std::string> saving = {VQD_PROBE, "save-all", "LTC-panel", go, std::to_string(rounds),
+                                             "SETTINGS-Left", "CLI_NAME_TEXTBOX", "RUN_COMMAND_TEXTBOX"};
+    const pid_t a = spawn(closing), b = spawn(saving);
+    ASSERT_GT(a, 0);
+    ASSERT_GT(b, 0);
+    put(go, "");
+    EXPECT_EQ(wait_exit(a), 0);
+    EXPECT_EQ(wait_exit(b), 0);
+    PosixSettingsStore store;
+    const std::string last = "-" + std::to_string(rounds - 1);
+    for (const auto* keys : {&closing, &saving})
+        for (std::size_t k = 5; k < keys->size(); ++k)
+            EXPECT_EQ(store.get("VQ-DAZ-ER", "LTC-panel", (*keys)[k], "<lost>"), (*keys)[k] + last);
+    EXPECT_EQ(names_in(dir / "VQ-DAZ-ER"), std::vector<std::string>{"LTC-panel.ini"});
+}
+
+}  // namespace
+}  // namespace vqd::it
