@@ -179,14 +179,14 @@ TEST_F(Extras, TheMetricsFileIsWrittenAfterEachChangeOnlyAndLabelledWithTheSecti
     advance(7000);
     EXPECT_EQ(metrics_writes(), 2);
     const std::string& text = platform.files.content[kMetrics];
-    EXPECT_NE(text.find("vqdazer_block_count{section=\"node-a\"} 812345\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("vqdazer_blocks{section=\"node-a\"} 812345\n"), std::string::npos) << text;
     // The monitor's tick is held while the poll handler waits: the file is
     // written when the poll ends, two seconds after its read.
-    EXPECT_NE(text.find("vqdazer_block_count_age_seconds{section=\"node-a\"} 2\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("vqdazer_blocks_age_seconds{section=\"node-a\"} 2\n"), std::string::npos) << text;
     EXPECT_NE(text.find("vqdazer_client_running{section=\"node-a\"} 0\n"), std::string::npos) << text;
     EXPECT_NE(text.find("vqdazer_health_cue{section=\"node-a\",cue=\"no_peers\"} 0\n"), std::string::npos);
     // The peer count was never read: its family has no sample.
-    EXPECT_EQ(text.find("vqdazer_peer_count{"), std::string::npos);
+    EXPECT_EQ(text.find("vqdazer_connections{"), std::string::npos);
 }
 
 TEST_F(Extras, ALabelValueIsEscaped) {
