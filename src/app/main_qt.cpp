@@ -5,8 +5,10 @@
 // under names its configuration.
 #include "frontend/qt/qt_topmost.h"
 #include "frontend/qt/realtime.h"
+#include "frontend/qt/tray.h"
 #include "frontend/qt/window_view.h"
 #include "platform/posix/posix_platform.h"
+#include "windows/extras_monitor.h"
 #include "windows/main_window.h"
 
 #include <QApplication>
@@ -35,6 +37,8 @@ int main(int argc, char** argv) {
 
     vqd::MainWindow main_window(scheduler, services);
     main_window.start();
+    vqd::ExtrasMonitor extras(scheduler, services, main_window);
+    extras.start();
 
     vqd::qt::SchedulerDriver driver(scheduler);
     vqd::qt::WindowView view(main_window);
@@ -43,6 +47,7 @@ int main(int argc, char** argv) {
     view.on_closed = [] { QCoreApplication::exit(0); };
     if (main_window.closed()) return 0;
     view.show();
+    vqd::qt::Tray tray(extras, view);
     driver.arm();
     return QApplication::exec();
 }
