@@ -25,8 +25,10 @@ void ExtrasWindow::load() {
     auto& c = *this;
     const ExtrasOptions& o = monitor_.options();
     const Window& main = monitor_.main_window();
-    set_left(main.left() + 600);
-    set_top(main.top() + 600);
+    // Beside the main window, not over it: with Always On Top the main window
+    // would cover it.
+    set_left(main.left() + main.width());
+    set_top(main.top());
     set_width(float(kClientArea.width + kFrameWidth));
     set_height(float(kClientArea.height + kFrameHeight));
     set_caption("Extras - " + monitor_.services().executable.name());
