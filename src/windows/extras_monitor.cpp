@@ -37,10 +37,9 @@ void ExtrasMonitor::start() {
 void ExtrasMonitor::apply_options(const ExtrasOptions& options) {
     save_extras_options(services_.store, services_.executable.name(), options);
     if (!options.health_cues) cues_ = Cues{};
-    const bool path_changed = options.metrics_path != options_.metrics_path;
     options_ = options;
-    if (options_.metrics_file && path_changed) metrics_due_ = true;
-    if (options_.metrics_file) metrics_due_ = true;
+    // A file just turned on (or moved) is written at the next tick, whatever changed.
+    metrics_due_ = options_.metrics_file;
     (*this)["EXTRAS_MONITOR_TIMER"].set_enabled(options_.health_cues || options_.metrics_file);
 }
 
