@@ -29,8 +29,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     vqd::win32ui::FontCache fonts;
     vqd::win32ui::WindowView view(main_window, nullptr, driver, fonts);
     view.on_closed = [] { PostQuitMessage(0); };
-    view.show();
+    // The icon goes in before the window shows: a notification area that
+    // appears for it (Wine's own, without a desktop) must not take the
+    // activation from the main window.
     vqd::win32ui::Tray tray(extras, view, driver, fonts);
+    view.show();
     driver.drive();
     return vqd::win32ui::run_message_loop();
 }

@@ -46,7 +46,9 @@ wait_for() {  # wait_for visible|hidden TITLE
     return 1
 }
 
-trayer --edge top --align right --widthtype request --height 32 --SetDockType false >/dev/null 2>&1 &
+# A fixed width and the dock type: a window manager then leaves the panel
+# alone, and the icon gets its full size.
+trayer --edge top --align right --widthtype pixel --width 40 --height 32 --SetDockType true --SetPartialStrut false >/dev/null 2>&1 &
 trayer_pid=$!
 sleep 1
 
@@ -60,14 +62,18 @@ for _ in $(seq 1 60); do
 done
 [ -n "$band" ] || fail "the main window did not appear"
 
-# The icon sits in trayer's panel; the panel grows by one icon when it docks.
+# The icon is the program's window that trayer's panel took in (a window of
+# Wine's explorer): its size from the geometry field, its place on the screen
+# from the absolute field after it.
 icon=""
 for _ in $(seq 1 20); do
-    geometry=$(xwininfo -root -tree 2>/dev/null | awk '/"panel": \("panel" "trayer"\)/ {print $(NF-1); exit}')
-    case "$geometry" in
-        *x*+*+*)
-            w=${geometry%%x*}; rest=${geometry#*x}; h=${rest%%+*}; rest=${rest#*+}; x=${rest%%+*}; y=${rest#*+}
-            if [ "$w" -ge 16 ]; then icon="$((x + w - 11)) $((y + h / 2))"; break; fi ;;
+    line=$(xwininfo -root -tree 2>/dev/null |
+        awk '/"panel": \("panel" "trayer"\)/ {panel = 1; next} panel && /explorer\.exe/ {print $(NF-1), $NF; exit}')
+    case "$line" in
+        *x*+*" +"*+*)
+            size=${line%% *}; abs=${line#* +}
+            w=${size%%x*}; rest=${size#*x}; h=${rest%%+*}; x=${abs%%+*}; y=${abs#*+}
+            if [ "$w" -ge 8 ]; then icon="$((x + w / 2)) $((y + h / 2))"; break; fi ;;
     esac
     sleep 0.5
 done
