@@ -3,6 +3,8 @@
 #include "windows/extras_window.h"
 #include "windows/main_window.h"
 
+#include <algorithm>
+
 namespace vqd {
 
 namespace {
@@ -10,6 +12,12 @@ constexpr ControlDesign kMonitorInventory[] = {
     {.name = "EXTRAS_MONITOR_TIMER", .kind = ControlKind::Timer, .enabled = false},
 };
 }  // namespace
+
+int title_band_bottom_twips(const Window& window) {
+    int bottom = window.client_area().height;
+    for (const Control* c : window.focus_order()) bottom = std::min(bottom, c->rect().top);
+    return bottom;
+}
 
 std::span<const ControlDesign> ExtrasMonitor::inventory() { return kMonitorInventory; }
 

@@ -33,6 +33,11 @@ struct TrayMenuItem {
     std::function<void()> activate;
 };
 
+// The bottom of a window's title band, in twips: the strip above the first
+// control the keyboard reaches (on the main window, its name in green on
+// black), where a right click offers the tray's menu.
+int title_band_bottom_twips(const Window& window);
+
 class ExtrasMonitor final : public Window {
 public:
     ExtrasMonitor(Scheduler& scheduler, Services services, MainWindow& main);

@@ -213,6 +213,8 @@ TEST_F(Extras, AFailedMetricsWriteGoesToTheMainWindowsErrorPathOnceAndIsRetried)
 TEST_F(Extras, TheTrayMenuPostsClicksThatObeyTheButtonsEnabledStates) {
     configure_files();
     start_all();
+    // The title band ends where the first row of tick boxes begins.
+    EXPECT_EQ(title_band_bottom_twips(*main), 600);
     auto menu = monitor->tray_menu();
     ASSERT_EQ(menu.size(), 5u);
     EXPECT_EQ(menu[0].caption, "G-B-C");

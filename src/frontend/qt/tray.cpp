@@ -33,12 +33,6 @@ QIcon with_cue_dot(const QIcon& icon) {
     return out;
 }
 
-// The title band: the strip above the first control the keyboard reaches.
-int title_band_bottom_twips(const Window& window) {
-    int bottom = window.client_area().height;
-    for (const Control* c : window.focus_order()) bottom = std::min(bottom, c->rect().top);
-    return bottom;
-}
 }  // namespace
 
 Tray::Tray(ExtrasMonitor& monitor, WindowView& main_view) : monitor_(monitor), main_view_(main_view) {

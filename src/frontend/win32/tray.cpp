@@ -19,12 +19,6 @@ constexpr UINT_PTR kRefreshTimer = 1;
 constexpr UINT kRetireExtras = WM_APP + 41;
 constexpr UINT kFirstMenuId = 100, kShowHideId = 99;
 
-// The title band: the strip above the first control the keyboard reaches.
-int title_band_bottom_twips(const Window& window) {
-    int bottom = window.client_area().height;
-    for (const Control* c : window.focus_order()) bottom = std::min(bottom, c->rect().top);
-    return bottom;
-}
 
 template <std::size_t N>
 void copy_text(wchar_t (&to)[N], const std::wstring& from) {
