@@ -80,6 +80,48 @@ TEST_F(MetricsFile, TheFileWrittenAfterRealPollsPassesPromtoolsCheck) {
     EXPECT_EQ(entries, 1);
 }
 
+// A full disk: the earlier file stays whole and the failure reaches the main
+// window's error path; once there is room again the next tick writes it.
+TEST_F(MetricsFile, OnAFullDiskTheEarlierFileStaysWholeAndTheFailureIsReported) {
+    const std::string mount_point = dir / "small";
+    fs::create_directory(mount_point);
+    int status = -1;
+    output_of("mount -t tmpfs -o size=64k tmpfs '" + mount_point + "' 2>&1", &status);
+    if (status != 0) GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
+    struct Unmount {
+        std::string at;
+        ~Unmount() { output_of("umount '" + at + "' 2>&1"); }
+    } unmount{mount_point};
+
+    const std::string file = mount_point + "/node.prom";
+    put("CLI_GBC_FULL_BAT_LOCATION_TEXTBOX", "gbc");
+    put("CLI_GBC_FULL_LOG_LOCATION_TEXTBOX", dir / "gbc.log");
+    put(std::string(kMetricsFileKey), "1");
+    put(std::string(kMetricsPathKey), file);
+    platform.runner.on_run = [&](const std::string&) { files.write_line(dir / "gbc.log", "31415"); };
+    MainWindow main(scheduler, services());
+    main.start();
+    ExtrasMonitor monitor(scheduler, services(), main);
+    monitor.start();
+    scheduler.advance(1000);
+    const std::string before = slurp(file);
+    ASSERT_NE(before.find("vqdazer_client_running"), std::string::npos);
+
+    // Fill every free page but one: too little for the new file beside the old one.
+    output_of("head -c 61440 /dev/zero > '" + mount_point + "/filler' 2>/dev/null");
+    main.post_click(main["GETBLOCKCOUNT_BUTTON"]);
+    scheduler.advance(10000);
+    EXPECT_EQ(slurp(file), before);
+    EXPECT_NE(main.status().find("EXTRAS_MONITOR_TIMER_Timer failed"), std::string::npos) << main.status();
+    EXPECT_NE(main.status().find("space"), std::string::npos) << main.status();
+    EXPECT_EQ(platform.errors.messages.size(), 1u);
+
+    fs::remove(mount_point + "/filler");
+    scheduler.advance(1000);
+    EXPECT_NE(slurp(file).find("vqdazer_blocks{section=\"VQ-DAZ-ER\"} 31415\n"), std::string::npos);
+    EXPECT_EQ(main.status(), "");
+}
+
 TEST_F(MetricsFile, PromtoolRejectsABrokenFileSoTheCheckCanFail) {
     files.write_whole(metrics, "vqdazer_blocks{section=\"a} 1\n");
     EXPECT_NE(promtool_check(metrics).first, 0);
