@@ -11,6 +11,7 @@ fonts-dejavu-core fonts-liberation
 xvfb xauth x11-utils xdotool imagemagick openbox
 g++-mingw-w64-x86-64-posix wine wine64
 litecoind
+prometheus trayer
 "
 
 missing=""

@@ -12,6 +12,7 @@ jobs=$(nproc 2>/dev/null || echo 2)
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$jobs"
 (cd build && ctest --output-on-failure -j1)
+tests/package/install_test.sh build
 
 if [ -x scripts/test-windows.sh ]; then
     scripts/test-windows.sh build-win

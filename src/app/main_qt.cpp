@@ -8,9 +8,11 @@
 #include "frontend/qt/qt_topmost.h"
 #include "frontend/qt/realtime.h"
 #include "frontend/qt/session_end.h"
+#include "frontend/qt/tray.h"
 #include "frontend/qt/window_view.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/posix_session_signals.h"
+#include "windows/extras_monitor.h"
 #include "windows/main_window.h"
 
 #include <QApplication>
@@ -64,6 +66,8 @@ int main(int argc, char** argv) {
 
     vqd::MainWindow main_window(scheduler, services);
     main_window.start();
+    vqd::ExtrasMonitor extras(scheduler, services, main_window);
+    extras.start();
 
     vqd::qt::SchedulerDriver driver(scheduler);
     vqd::qt::WindowView view(main_window);
@@ -73,6 +77,7 @@ int main(int argc, char** argv) {
     if (main_window.closed()) return 0;
     vqd::qt::SessionEnd session_end(main_window, session_signals.fd(), [&] { session_signals.take(); });
     view.show();
+    vqd::qt::Tray tray(extras, view);
     driver.arm();
     const int status = QApplication::exec();
     // Qt itself may end the loop (the session manager's last word): the

@@ -4,8 +4,10 @@
 #include "frontend/win32/dpi.h"
 #include "frontend/win32/fonts.h"
 #include "frontend/win32/scheduler_driver.h"
+#include "frontend/win32/tray.h"
 #include "frontend/win32/window_view.h"
 #include "platform/win32/win32_platform.h"
+#include "windows/extras_monitor.h"
 #include "windows/main_window.h"
 
 #include <windows.h>
@@ -21,11 +23,17 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     vqd::Scheduler scheduler(platform.clock);
     vqd::MainWindow main_window(scheduler, platform.services());
     main_window.start();
+    vqd::ExtrasMonitor extras(scheduler, platform.services(), main_window);
+    extras.start();
 
     vqd::win32ui::SchedulerDriver driver(scheduler);
     vqd::win32ui::FontCache fonts;
     vqd::win32ui::WindowView view(main_window, nullptr, driver, fonts);
     view.on_closed = [] { PostQuitMessage(0); };
+    // The icon goes in before the window shows: a notification area that
+    // appears for it (Wine's own, without a desktop) must not take the
+    // activation from the main window.
+    vqd::win32ui::Tray tray(extras, view, driver, fonts);
     view.show();
     driver.drive();
     return vqd::win32ui::run_message_loop();

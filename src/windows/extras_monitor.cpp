@@ -1,0 +1,119 @@
+#include "windows/extras_monitor.h"
+
+#include "windows/extras_window.h"
+#include "windows/main_window.h"
+
+#include <algorithm>
+
+namespace vqd {
+
+namespace {
+constexpr ControlDesign kMonitorInventory[] = {
+    {.name = "EXTRAS_MONITOR_TIMER", .kind = ControlKind::Timer, .enabled = false},
+};
+}  // namespace
+
+int title_band_bottom_twips(const Window& window) {
+    int bottom = window.client_area().height;
+    for (const Control* c : window.focus_order()) bottom = std::min(bottom, c->rect().top);
+    return bottom;
+}
+
+std::span<const ControlDesign> ExtrasMonitor::inventory() { return kMonitorInventory; }
+
+ExtrasMonitor::ExtrasMonitor(Scheduler& scheduler, Services services, MainWindow& main)
+    : Window("VQ_EXTRAS_MONITOR", scheduler, inventory(), Rect{}), services_(services), main_(main), watch_(main) {
+    on_timer("EXTRAS_MONITOR_TIMER", [this] { EXTRAS_MONITOR_TIMER_Timer(); });
+    // A poll or a watcher change asks for a new file at the next tick, not at
+    // once: the change arrives in the middle of a main window handler, whose
+    // failure path must not receive a failed metrics write.
+    watch_.on_change = [this] { metrics_due_ = true; };
+}
+
+ExtrasMonitor::~ExtrasMonitor() = default;
+
+void ExtrasMonitor::start() {
+    scheduler().run_handler(*this, nullptr, "Extras_Load", [this] {
+        options_ = load_extras_options(services_.store, services_.executable.name());
+        auto& timer = (*this)["EXTRAS_MONITOR_TIMER"];
+        timer.set_interval(1000);
+        timer.set_enabled(options_.health_cues || options_.metrics_file);
+        metrics_due_ = options_.metrics_file;
+    });
+}
+
+void ExtrasMonitor::apply_options(const ExtrasOptions& options) {
+    save_extras_options(services_.store, services_.executable.name(), options);
+    if (!options.health_cues) cues_ = Cues{};
+    options_ = options;
+    // A file just turned on (or moved) is written at the next tick, whatever changed.
+    metrics_due_ = options_.metrics_file;
+    (*this)["EXTRAS_MONITOR_TIMER"].set_enabled(options_.health_cues || options_.metrics_file);
+}
+
+void ExtrasMonitor::EXTRAS_MONITOR_TIMER_Timer() {
+    const std::int64_t now = scheduler().now();
+    if (options_.health_cues) {
+        const Cues next = evaluate_cues(watch_.state(), now, options_.stale_minutes);
+        if (next != cues_) {
+            const auto messages = cue_messages(cues_, next, options_.stale_minutes);
+            cues_ = next;
+            metrics_due_ = true;
+            if (on_message)
+                for (const auto& m : messages) on_message(m);
+        }
+    }
+    if (options_.metrics_file && metrics_due_) write_metrics();
+}
+
+void ExtrasMonitor::write_metrics() {
+    // The file is written whole beside itself and renamed, so a collector
+    // reading it at any moment sees the previous file or this one.
+    services_.files.write_whole(options_.metrics_path,
+                                metrics_text(services_.executable.name(), watch_.state(), cues_, options_.health_cues,
+                                             scheduler().now()));
+    metrics_due_ = false;
+}
+
+std::string ExtrasMonitor::tooltip() const {
+    return tooltip_text(services_.executable.name(), watch_.state(), cues_, options_.health_cues, scheduler().now());
+}
+
+std::vector<TrayMenuItem> ExtrasMonitor::tray_menu() {
+    std::vector<TrayMenuItem> items;
+    const bool open = main_.accepts_input();
+    for (auto name : {"GETBLOCKCOUNT_BUTTON", "GETCONNECTIONCOUNT_BUTTON", "START_STOP_BUTTON"}) {
+        Control& button = main_[name];
+        items.push_back({button.caption(), open && button.enabled(), [this, &button] { main_.post_click(button); }});
+    }
+    items.push_back({"Extras...", true, [this] { open_extras(); }});
+    items.push_back({"Quit", open, [this] { main_.post_close(); }});
+    return items;
+}
+
+ExtrasWindow* ExtrasMonitor::extras_window() const { return extras_ && !extras_->closed() ? extras_.get() : nullptr; }
+
+void ExtrasMonitor::open_extras() {
+    Control* none = nullptr;
+    scheduler().post_input(*this, none, [this] {
+        if (!extras_window()) {
+            // A fresh window each time; the closed one goes here, never inside
+            // one of its own handlers.
+            auto window = std::make_unique<ExtrasWindow>(scheduler(), *this);
+            window->load();
+            extras_ = std::move(window);
+        }
+        if (on_extras_opened) on_extras_opened(*extras_);
+    });
+}
+
+void ExtrasMonitor::handler_failed(Control* control, const std::string& event, const std::exception& error) {
+    const std::string operation = operation_name(control, event);
+    main_.report_failure(operation, operation + " failed: " + error.what());
+}
+
+void ExtrasMonitor::handler_succeeded(Control* control, const std::string& event) {
+    main_.clear_failure(operation_name(control, event));
+}
+
+}  // namespace vqd

@@ -1,0 +1,93 @@
+// The additions at run time: a window model without a view whose one timer
+// evaluates the health cues and writes the metrics file, the tray icon's
+// state and menu, and the Extras window it opens.
+//
+// It runs on the main window's scheduler and reports failures through the
+// main window's error path, like the settings window. Its timer runs only
+// while health cues or the metrics file are on; with both off the program's
+// handlers run exactly as they would without it. The tray reads the tooltip
+// and the menu from here; menu actions post clicks to the main window's own
+// controls, so they obey the controls' Enabled states and the scheduler's order.
+#pragma once
+
+#include "extras/extras_options.h"
+#include "extras/health.h"
+#include "extras/node_watch.h"
+#include "model/window.h"
+#include "platform/platform.h"
+
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace vqd {
+
+class MainWindow;
+class ExtrasWindow;
+
+struct TrayMenuItem {
+    std::string caption;
+    bool enabled;
+    std::function<void()> activate;
+};
+
+// The bottom of a window's title band, in twips: the strip above the first
+// control the keyboard reaches (on the main window, its name in green on
+// black), where a right click offers the tray's menu.
+int title_band_bottom_twips(const Window& window);
+
+class ExtrasMonitor final : public Window {
+public:
+    ExtrasMonitor(Scheduler& scheduler, Services services, MainWindow& main);
+    ~ExtrasMonitor() override;
+
+    static std::span<const ControlDesign> inventory();
+
+    // After the main window's start: reads the options and starts the timer if wanted.
+    void start();
+
+    const Services& services() const { return services_; }
+    MainWindow& main_window() const { return main_; }
+    const ExtrasOptions& options() const { return options_; }
+    // Stores the options and applies them at once (from the Extras window's Save).
+    void apply_options(const ExtrasOptions& options);
+
+    const NodeState& node() const { return watch_.state(); }
+    const Cues& cues() const { return cues_; }
+    bool tray_icon_wanted() const { return !options_.tray_icon_off; }
+    // The cues as the tray shows them: none while cues are off.
+    bool cue_raised() const { return options_.health_cues && cues_.any(); }
+    std::string tooltip() const;
+    // G-B-C, G-C-C, START/STOP, Extras..., Quit, with their present state.
+    std::vector<TrayMenuItem> tray_menu();
+
+    // Opens the Extras window through the scheduler (or brings the open one
+    // forward); the front end learns of it through on_extras_opened.
+    void open_extras();
+    ExtrasWindow* extras_window() const;
+    std::function<void(ExtrasWindow&)> on_extras_opened;
+    // Once per change of a cue: the tray shows it as a desktop message.
+    std::function<void(const std::string&)> on_message;
+
+    // --- Handlers ---
+    void EXTRAS_MONITOR_TIMER_Timer();
+
+    void handler_failed(Control* control, const std::string& event, const std::exception& error) override;
+    void handler_succeeded(Control* control, const std::string& event) override;
+
+private:
+    void write_metrics();
+
+    Services services_;
+    MainWindow& main_;
+    NodeWatch watch_;
+    ExtrasOptions options_;
+    Cues cues_;
+    std::uint64_t written_revision_ = 0;
+    bool metrics_due_ = false;
+    std::unique_ptr<ExtrasWindow> extras_;
+};
+
+}  // namespace vqd

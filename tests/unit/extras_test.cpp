@@ -1,0 +1,279 @@
+// The additions on the virtual clock: what they read from the main window's
+// polls and watcher, the health cues and their messages, the metrics file,
+// the tray menu and the Extras window.
+#include "main_window_fixture.h"
+
+#include "extras/extras_options.h"
+#include "windows/extras_monitor.h"
+#include "windows/extras_window.h"
+
+namespace vqd::test {
+namespace {
+
+const std::string kMetrics = "/var/lib/node_exporter/textfile/node.prom";
+
+class Extras : public MainWindowTest {
+protected:
+    std::unique_ptr<ExtrasMonitor> monitor;
+    std::vector<std::pair<std::int64_t, std::string>> messages;
+
+    void start_all() {
+        start();
+        monitor = std::make_unique<ExtrasMonitor>(scheduler, platform.services(), *main);
+        monitor->on_message = [this](const std::string& m) { messages.emplace_back(clock.now_ms(), m); };
+        monitor->start();
+    }
+    // The 60-second loop with the block poll on, from 1 s.
+    void run_block_loop() {
+        advance_to(1000);
+        click("CLI_GBC_BAT_TICKBOX");
+    }
+    int metrics_writes() const {
+        return int(std::count(platform.files.written.begin(), platform.files.written.end(), kMetrics));
+    }
+};
+
+TEST_F(Extras, CountsAreParsedLikeTheClientWritesThem) {
+    EXPECT_EQ(parse_count("812345\r\n"), 812345);
+    EXPECT_EQ(parse_count(" 0\n"), 0);
+    for (const char* bad : {"", "\r\n", "-1", "12a", "error: Could not connect", "1 2"})
+        EXPECT_FALSE(parse_count(bad).has_value()) << bad;
+}
+
+TEST_F(Extras, OptionsAreOffByDefaultAndABadStoredValueGivesTheDefault) {
+    EXPECT_EQ(load_extras_options(platform.store, "VQ-DAZ-ER"), ExtrasOptions{});
+    put(std::string(kStaleMinutesKey), "0");
+    put(std::string(kHealthCuesKey), "yes");
+    EXPECT_EQ(load_extras_options(platform.store, "VQ-DAZ-ER"), ExtrasOptions{});
+    for (const char* bad : {"", "0", "10081", "2.5", "-3", "999999"}) EXPECT_FALSE(parse_stale_minutes(bad)) << bad;
+    EXPECT_EQ(parse_stale_minutes(" 45 "), 45);
+
+    ExtrasOptions o{.tray_icon_off = true, .health_cues = true, .stale_minutes = 12, .metrics_file = true,
+                    .metrics_path = kMetrics};
+    save_extras_options(platform.store, "VQ-DAZ-ER", o);
+    EXPECT_EQ(load_extras_options(platform.store, "VQ-DAZ-ER"), o);
+    // Every key holds a dot, so no control of any window can share its name.
+    for (const auto& key : platform.store.writes) EXPECT_NE(key.find('.'), std::string::npos) << key;
+}
+
+TEST_F(Extras, WithEverythingOffNoHandlerOfTheAdditionsRuns) {
+    configure_files();
+    start_all();
+    EXPECT_FALSE(scheduler.timer_due((*monitor)["EXTRAS_MONITOR_TIMER"]).has_value());
+    run_block_loop();
+    advance(180000);
+    EXPECT_EQ(metrics_writes(), 0);
+    EXPECT_TRUE(messages.empty());
+    // The tray still knows the counts: they come from the change stream alone.
+    EXPECT_EQ(monitor->node().block, "812345\r\n");
+    EXPECT_FALSE(monitor->cue_raised());
+}
+
+TEST_F(Extras, PollsAndTheWatcherAreReadFromTheMainWindow) {
+    configure_files("812345\r\n", "8\r\n");
+    start_all();
+    EXPECT_FALSE(monitor->node().client_running.has_value());
+    advance_to(1000);
+    EXPECT_EQ(monitor->node().client_running, false);
+    click("GETBLOCKCOUNT_BUTTON");
+    click("GETCONNECTIONCOUNT_BUTTON");
+    advance(20000);
+    const NodeState& n = monitor->node();
+    // Block poll: ticks at 2 s, reads at 7 s; the connection poll's tick is
+    // held until the block poll ends at 9 s, and it reads at 14 s.
+    EXPECT_EQ(n.block_read_at, 7000);
+    EXPECT_EQ(n.peers_read_at, 14000);
+    EXPECT_EQ(n.peers, "8\r\n");
+    EXPECT_EQ(monitor->tooltip(), "VQ-DAZ-ER\nBlock 812345, 14 s ago\nPeers 8, 7 s ago\nClient not running");
+
+    // The same count again still counts as a read, but not as a change.
+    advance_to(30000);
+    click("GETBLOCKCOUNT_BUTTON");
+    advance(10000);
+    EXPECT_EQ(monitor->node().block_read_at, 36000);
+    EXPECT_EQ(monitor->node().block_changed_at, 7000);
+}
+
+TEST_F(Extras, AStaleTipIsRaisedAfterTheChosenMinutesOfTheLoopAndClearedByANewCount) {
+    configure_files();
+    put(std::string(kHealthCuesKey), "1");
+    put(std::string(kStaleMinutesKey), "5");
+    start_all();
+    run_block_loop();  // the loop starts at 1 s; the first read lands at 67 s
+    advance_to(301000 - 1);
+    EXPECT_FALSE(monitor->cues().stale_tip);
+    // The count read at 67 s was new; five minutes after it, at the next monitor tick.
+    advance_to(367000);
+    EXPECT_TRUE(monitor->cues().stale_tip);
+    EXPECT_TRUE(monitor->cue_raised());
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].second, "Stale tip: no new block for 5 min");
+    EXPECT_NE(monitor->tooltip().find("STALE TIP"), std::string::npos);
+
+    advance(120000);
+    EXPECT_EQ(messages.size(), 1u) << "once per change, not once per tick";
+    platform.runner.on_run = [this](const std::string& line) {
+        if (line == kGbcBat) platform.files.content[kGbcLog] = "812346\n";
+    };
+    advance(60000);
+    EXPECT_FALSE(monitor->cues().stale_tip);
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[1].second, "Tip moving again: a new block count arrived");
+
+    // Stopping the loop ends the cue's clock: no stale tip however long it stays stopped.
+    (*this)["CLI_GBC_BAT_TICKBOX"].set_value(0);
+    advance(3600000);
+    EXPECT_FALSE(monitor->cues().stale_tip);
+}
+
+TEST_F(Extras, NoPeersAndASilentClientAreRaisedOnceAndCleared) {
+    configure_files("\r\n", "0\r\n");
+    put(std::string(kHealthCuesKey), "1");
+    start_all();
+    advance_to(1000);
+    click("GETBLOCKCOUNT_BUTTON");
+    click("GETCONNECTIONCOUNT_BUTTON");
+    advance(20000);
+    EXPECT_TRUE(monitor->cues().silent_client);
+    EXPECT_TRUE(monitor->cues().no_peers);
+    EXPECT_EQ(messages.size(), 2u);
+
+    configure_files("812345\r\n", "3\r\n");
+    click("GETBLOCKCOUNT_BUTTON");
+    click("GETCONNECTIONCOUNT_BUTTON");
+    advance(20000);
+    EXPECT_FALSE(monitor->cues().any());
+    EXPECT_EQ(messages.size(), 4u);
+    // The count boxes keep the colours the polls give them.
+    EXPECT_EQ((*this)["CONNECTIONS_TEXTBOX"].back_colour(), colours::black);
+}
+
+TEST_F(Extras, AMissingLogIsASilentClientAndKeepsTheLastCount) {
+    configure_files();
+    put(std::string(kHealthCuesKey), "1");
+    start_all();
+    advance_to(1000);
+    click("GETBLOCKCOUNT_BUTTON");
+    advance(10000);
+    platform.runner.on_run = nullptr;
+    platform.files.content.erase(kGbcLog);
+    click("GETBLOCKCOUNT_BUTTON");
+    advance(10000);
+    EXPECT_TRUE(monitor->cues().silent_client);
+    EXPECT_EQ(monitor->node().block_read_at, 7000);
+    EXPECT_EQ(monitor->node().block, "812345\r\n");
+}
+
+TEST_F(Extras, TheMetricsFileIsWrittenAfterEachChangeOnlyAndLabelledWithTheSection) {
+    platform.executable.exe = "node-a";
+    configure_files();
+    put(std::string(kMetricsFileKey), "1");
+    put(std::string(kMetricsPathKey), kMetrics);
+    put(std::string(kHealthCuesKey), "1");
+    start_all();
+    advance_to(1000);
+    EXPECT_EQ(metrics_writes(), 1);  // at the first tick, after the watcher's first look
+    advance(30000);
+    EXPECT_EQ(metrics_writes(), 1) << "nothing changed, nothing written";
+    click("GETBLOCKCOUNT_BUTTON");
+    advance(7000);
+    EXPECT_EQ(metrics_writes(), 2);
+    const std::string& text = platform.files.content[kMetrics];
+    EXPECT_NE(text.find("vqdazer_blocks{section=\"node-a\"} 812345\n"), std::string::npos) << text;
+    // The monitor's tick is held while the poll handler waits: the file is
+    // written when the poll ends, two seconds after its read.
+    EXPECT_NE(text.find("vqdazer_blocks_age_seconds{section=\"node-a\"} 2\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("vqdazer_client_running{section=\"node-a\"} 0\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("vqdazer_health_cue{section=\"node-a\",cue=\"no_peers\"} 0\n"), std::string::npos);
+    // The peer count was never read: its family has no sample.
+    EXPECT_EQ(text.find("vqdazer_connections{"), std::string::npos);
+}
+
+TEST_F(Extras, ALabelValueIsEscaped) {
+    NodeState n;
+    const std::string text = metrics_text("a\"b\\c", n, Cues{}, false, 0);
+    EXPECT_NE(text.find("section=\"a\\\"b\\\\c\""), std::string::npos) << text;
+}
+
+TEST_F(Extras, AFailedMetricsWriteGoesToTheMainWindowsErrorPathOnceAndIsRetried) {
+    put(std::string(kMetricsFileKey), "1");
+    put(std::string(kMetricsPathKey), kMetrics);
+    platform.files.unwritable.insert(kMetrics);
+    start_all();
+    advance(5000);
+    EXPECT_NE(main->status().find("EXTRAS_MONITOR_TIMER_Timer failed: write file"), std::string::npos)
+        << main->status();
+    EXPECT_EQ(platform.errors.messages.size(), 1u);
+    platform.files.unwritable.clear();
+    advance(1000);
+    EXPECT_EQ(metrics_writes(), 1);
+    EXPECT_EQ(main->status(), "");
+}
+
+TEST_F(Extras, TheTrayMenuPostsClicksThatObeyTheButtonsEnabledStates) {
+    configure_files();
+    start_all();
+    // The title band ends where the first row of tick boxes begins.
+    EXPECT_EQ(title_band_bottom_twips(*main), 600);
+    auto menu = monitor->tray_menu();
+    ASSERT_EQ(menu.size(), 5u);
+    EXPECT_EQ(menu[0].caption, "G-B-C");
+    EXPECT_EQ(menu[2].caption, "START");
+    // No option ticked: the poll buttons are disabled, and a click is dropped.
+    EXPECT_FALSE(menu[0].enabled);
+    menu[0].activate();
+    advance(10000);
+    EXPECT_TRUE(platform.runner.runs.empty());
+
+    click("CLI_GBC_BAT_TICKBOX");
+    (*this)["CLI_GBC_BAT_TICKBOX"].set_value(0);
+    click("CLI_GCC_BAT_TICKBOX");
+    advance(1000);
+    menu = monitor->tray_menu();
+    ASSERT_TRUE(menu[1].enabled);
+    menu[1].activate();
+    advance(8000);
+    EXPECT_EQ(runs_of(kGccBat).size(), 1u);
+
+    menu[2].activate();  // START: the run locks the poll buttons
+    scheduler.run_due();
+    EXPECT_EQ((*this)["START_STOP_BUTTON"].caption(), "STOP");
+    EXPECT_FALSE(monitor->tray_menu()[0].enabled);
+
+    monitor->tray_menu()[4].activate();  // Quit is the normal close: it saves
+    scheduler.run_due();
+    EXPECT_TRUE(main->closed());
+    EXPECT_TRUE(stored("MainLeft").has_value());
+}
+
+TEST_F(Extras, TheExtrasWindowSavesOnlyValidOptionsAndAppliesThem) {
+    start_all();
+    ExtrasWindow* opened = nullptr;
+    monitor->on_extras_opened = [&](ExtrasWindow& w) { opened = &w; };
+    monitor->open_extras();
+    scheduler.run_due();
+    ASSERT_NE(opened, nullptr);
+    ExtrasWindow& w = *opened;
+    EXPECT_EQ(w["STALE_MINUTES_TEXTBOX"].text(), "30");
+
+    w.post_click(w["HEALTH_CUES_TICKBOX"]);
+    w.post_edit(w["STALE_MINUTES_TEXTBOX"], "half an hour");
+    w.post_click(w["SAVE_BUTTON"]);
+    scheduler.run_due();
+    EXPECT_FALSE(w.closed());
+    EXPECT_NE(w.status().find("whole number"), std::string::npos);
+    EXPECT_FALSE(stored(std::string(kHealthCuesKey)).has_value());
+
+    w.post_edit(w["STALE_MINUTES_TEXTBOX"], "45");
+    w.post_click(w["SAVE_BUTTON"]);
+    scheduler.run_due();
+    EXPECT_TRUE(w.closed());
+    EXPECT_EQ(stored(std::string(kStaleMinutesKey)), "45");
+    EXPECT_TRUE(monitor->options().health_cues);
+    EXPECT_TRUE(scheduler.timer_due((*monitor)["EXTRAS_MONITOR_TIMER"]).has_value());
+    // The 29 keys of the two windows are untouched by a save here.
+    for (const auto& key : platform.store.writes) EXPECT_EQ(key.rfind("Extras.", 0), 0u) << key;
+}
+
+}  // namespace
+}  // namespace vqd::test
