@@ -95,7 +95,7 @@ ExtrasWindow* ExtrasMonitor::extras_window() const { return extras_ && !extras_-
 
 void ExtrasMonitor::open_extras() {
     Control* none = nullptr;
-    scheduler().post_input(*this, none, [this] {
+    scheduler().post_input(*this, none, "OpenExtras", [this] {
         if (!extras_window()) {
             // A fresh window each time; the closed one goes here, never inside
             // one of its own handlers.

@@ -43,7 +43,7 @@ std::string two_digit_seconds(int total_seconds) {
 
 // Input carries its event's name ("Click", "Change", "<window>_Unload"), so a
 // failure names the control's click or the window's close.
-std::string operation_name(const Window&, const Control* control, const std::string& event) {
+std::string operation_name(const Control* control, const std::string& event) {
     if (!control) return event;
     return control->name() + "_" + event;
 }
@@ -438,7 +438,7 @@ void MainWindow::clear_failure(const std::string& operation) {
 }
 
 void MainWindow::handler_failed(Control* control, const std::string& event, const std::exception& error) {
-    const std::string operation = operation_name(*this, control, event);
+    const std::string operation = operation_name(control, event);
     // A failed poll would otherwise stay armed and fail again every second.
     for (const PollControls& poll : {kBlockPoll, kConnectionPoll}) {
         if (control && control->name() == poll.timer) {
@@ -450,7 +450,7 @@ void MainWindow::handler_failed(Control* control, const std::string& event, cons
 }
 
 void MainWindow::handler_succeeded(Control* control, const std::string& event) {
-    clear_failure(operation_name(*this, control, event));
+    clear_failure(operation_name(control, event));
 }
 
 }  // namespace vqd

@@ -101,6 +101,6 @@ private:
 
 // Name of the operation a handler performs, as the error path reports it. A
 // window-level input is the window system's close command: "<window>_Unload".
-std::string operation_name(const Window& window, const Control* control, const std::string& event);
+std::string operation_name(const Control* control, const std::string& event);
 
 }  // namespace vqd

@@ -243,12 +243,12 @@ void SettingsWindow::VQ_CLI_UI_CREATOR_Click() { (*this)["VQ_CLI_UI_CREATOR"].se
 // --- Failures go to the main window's error path ---
 
 void SettingsWindow::handler_failed(Control* control, const std::string& event, const std::exception& error) {
-    const std::string operation = operation_name(*this, control, event);
+    const std::string operation = operation_name(control, event);
     main_.report_failure(operation, operation + " failed: " + error.what());
 }
 
 void SettingsWindow::handler_succeeded(Control* control, const std::string& event) {
-    main_.clear_failure(operation_name(*this, control, event));
+    main_.clear_failure(operation_name(control, event));
 }
 
 }  // namespace vqd
