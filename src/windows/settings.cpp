@@ -80,8 +80,10 @@ std::optional<float> parse_coordinate(std::string_view text) {
 }
 
 std::string format_coordinate(float v) {
-    char buf[32];
-    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
+    // Plain decimals ("400000", "1234.5"), the shortest that reads back as the
+    // same value; 64 places hold even the largest single-precision number.
+    char buf[64];
+    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed);
     if (ec != std::errc{}) return "0";
     return std::string(buf, end);
 }

@@ -119,6 +119,17 @@ TEST(WholeFile, ReadOnlyFilesystemKeepsThePreviousFile) {
     EXPECT_EQ(slurp(path), "call old\n");
 }
 
+TEST(WholeFile, ASymbolicLinkIsWrittenThroughAndStaysALink) {
+    TempDir dir;
+    const std::string real = dir / "kept-elsewhere.ini";
+    const std::string link = dir / "settings.ini";
+    put(real, "old\n");
+    ASSERT_EQ(::symlink(real.c_str(), link.c_str()), 0);
+    posix::write_file_whole(link, "new\n");
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(slurp(real), "new\n");
+}
+
 TEST(WholeFile, FileSizeLimitKeepsThePreviousFile) {
     TempDir dir;
     const std::string path = dir / "settings.ini";

@@ -254,8 +254,11 @@ void WindowView::place_window() {
     const int h = twips_to_px(model_.height(), dpi_) + status_height();
     // A position on no monitor at all (one removed, a resolution lowered, the
     // settings of another machine) would open the window out of reach: it
-    // opens wholly on the nearest monitor instead, and the model follows as
-    // after a move by the user. A position on some monitor is kept exactly.
+    // opens wholly on the nearest monitor instead. Only the shown position is
+    // corrected: the model keeps the stored one, so an unmoved window stores
+    // it unchanged at its close and opens there again once that monitor is
+    // back. A move by the user changes the model as always. A position on
+    // some monitor is kept exactly.
     const RECT wanted{x, y, x + w, y + h};
     MONITORINFO monitor{};
     monitor.cbSize = sizeof monitor;
@@ -264,7 +267,6 @@ void WindowView::place_window() {
         const RECT& work = monitor.rcWork;
         x = std::max(static_cast<int>(work.left), std::min(x, static_cast<int>(work.right) - w));
         y = std::max(static_cast<int>(work.top), std::min(y, static_cast<int>(work.bottom) - h));
-        model_.set_position(px_to_twips(x, dpi_), px_to_twips(y, dpi_));
     }
     positioning_ = true;
     SetWindowPos(hwnd_, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -550,9 +552,10 @@ LRESULT WindowView::handle(UINT message, WPARAM wparam, LPARAM lparam) {
             // Logging off ends the process once this returns: close the way the
             // user would, so the position and options are stored. While a
             // handler waits the close can only be queued behind it, and the
-            // session may end first; then nothing is stored.
+            // session may end first; then nothing is stored. An open settings
+            // window does not stop it: that window is closed as cancelled first.
             if (wparam && !owner_) {
-                model_.post_close();
+                model_.post_session_end();
                 driver_.drive();
             }
             return 0;

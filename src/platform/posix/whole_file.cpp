@@ -3,6 +3,7 @@
 #include "platform/failure.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -23,10 +24,23 @@ std::string folder_of(const std::string& path) {
     return path.substr(0, slash);
 }
 
+// A symbolic link (a settings file kept with the user's other dotfiles, say)
+// is written through, to the file it names, rather than replaced by a plain file.
+std::string through_links(const std::string& path) {
+    struct stat link {};
+    if (::lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return path;
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (!resolved) return path;
+    std::string target(resolved);
+    std::free(resolved);
+    return target;
+}
+
 }  // namespace
 
-void write_file_whole(const std::string& path, const std::string& bytes) {
-    if (path.empty()) fail(path, ENOENT);
+void write_file_whole(const std::string& named, const std::string& bytes) {
+    if (named.empty()) fail(named, ENOENT);
+    const std::string path = through_links(named);
     // The temporary keeps the target's name so a leftover is recognisable.
     std::string temp = path + ".XXXXXX";
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
