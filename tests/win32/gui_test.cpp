@@ -360,7 +360,10 @@ TEST_F(RenderTest, AWindowStoredOffEveryScreenOpensWhollyOnTheNearestOne) {
     RECT s{};
     GetWindowRect(settings, &s);
     EXPECT_NE(MonitorFromWindow(settings, MONITOR_DEFAULTTONULL), nullptr) << s.left << "," << s.top;
-    if (fits_its_monitor(settings)) {
+    // At 144 DPI the settings window is larger than the 1024x768 screen; the
+    // window manager then moves it itself, and a move is a move.
+    const bool settings_fits = fits_its_monitor(settings);
+    if (settings_fits) {
         EXPECT_TRUE(wholly_on_one_monitor(settings)) << s.left << "," << s.top;
         EXPECT_EQ(s.left, info.rcWork.left);
         EXPECT_EQ(s.top, 0);  // on screen in this direction: kept
@@ -374,7 +377,7 @@ TEST_F(RenderTest, AWindowStoredOffEveryScreenOpensWhollyOnTheNearestOne) {
     ASSERT_TRUE(closed);
     // Neither window was moved: both close with the positions they were given.
     EXPECT_EQ(platform.store.value("VQ-DAZ-ER", "MainLeft"), "400000");
-    EXPECT_EQ(platform.store.value("VQ-DAZ-ER", "SETTINGS-Left"), "-400000");
+    if (settings_fits) EXPECT_EQ(platform.store.value("VQ-DAZ-ER", "SETTINGS-Left"), "-400000");
 }
 
 TEST_F(RenderTest, APositionOnAScreenIsKeptExactly) {
@@ -668,7 +671,7 @@ TEST_F(RealClockTest, ACloseRequestedDuringAWaitClosesRightAfterTheHandler) {
     open();
     // A handler that holds the thread for 1.5 s, started by the driver as
     // every handler of the program is; the watcher's tick falls due meanwhile.
-    scheduler.post_input(*main, nullptr, [&] { scheduler.wait(1500); });
+    scheduler.post_input(*main, nullptr, "Click", [&] { scheduler.wait(1500); });
     const size_t queries_before = platform.processes.queries.size();
     std::thread closer([window = view->hwnd()] {
         Sleep(300);
