@@ -14,6 +14,10 @@
 #include <QStyle>
 #include <QStyleFactory>
 
+#ifdef VQD_TEST_SEAMS
+#include <cstdlib>
+#endif
+
 int main(int argc, char** argv) {
     const std::string invoked_as = argc > 0 ? argv[0] : "";
     QApplication app(argc, argv);
@@ -35,6 +39,11 @@ int main(int argc, char** argv) {
 
     vqd::MainWindow main_window(scheduler, services);
     main_window.start();
+#ifdef VQD_TEST_SEAMS
+    // Soak builds only: a shorter poll loop, so that minutes see many loops.
+    if (const char* loop_ms = std::getenv("VQD_TEST_LOOP_MS"))
+        main_window["GET_LOOP_TIMER"].set_interval(std::atoi(loop_ms));
+#endif
 
     vqd::qt::SchedulerDriver driver(scheduler);
     vqd::qt::WindowView view(main_window);
