@@ -12,8 +12,10 @@
 #     loop; resident memory is measured here, as the sanitizers inflate it.
 # Both poll in their loop (both poll options on), watch their client by name,
 # keep always-on-top ticking, and are driven with xdotool through rounds of:
-# Settings opened, a field changed, "Save To Registry", "Save To .BAT Files",
-# closed; START, and every other round STOP before the countdown ends.
+# Settings opened, the external file's name changed, "Save To Registry",
+# "Save To .BAT Files", closed (the main window then writes that file after
+# each block-count poll); START, then STOP before the countdown runs out, or
+# every other round 15 s after it ran out and the run went on to polling.
 #
 # It fails unless, for each copy: no sanitizer report, no zombie child, the
 # same number of open file descriptors and threads as after start-up, the
@@ -29,10 +31,16 @@ secs=${1:-120}
 . scripts/sanitizers.sh
 
 # --- Builds (nothing to do when scripts/test.sh built them already) ---
-[ -f build/CMakeCache.txt ] || cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-[ -f build-asan/CMakeCache.txt ] || configure_sanitized build-asan
-cmake --build build -j2 --target VQ-DAZ-ER vqd-test-cli >/dev/null
-cmake --build build-asan -j2 --target VQ-DAZ-ER vqd-test-cli >/dev/null
+# SOAK_COPIES picks the copies to run (default both: "asan plain").
+copies=${SOAK_COPIES:-asan plain}
+case " $copies " in *" plain "*)
+    [ -f build/CMakeCache.txt ] || cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake --build build -j2 --target VQ-DAZ-ER vqd-test-cli >/dev/null ;;
+esac
+case " $copies " in *" asan "*)
+    [ -f build-asan/CMakeCache.txt ] || configure_sanitized build-asan
+    cmake --build build-asan -j2 --target VQ-DAZ-ER vqd-test-cli >/dev/null ;;
+esac
 
 scratch=$(mktemp -d /tmp/vqd-soak.XXXXXX)
 started=""
@@ -87,7 +95,8 @@ CLI_NAME_TEXTBOX=$client
 CLI_GBC_BAT_TICKBOX=1
 CLI_GCC_BAT_TICKBOX=1
 AlwaysOnTopTimer_TICKBOX=1
-UPDATE_EXTERNAL_FILE_TEXTBOX=soak-start
+UPDATE_EXTERNAL_FILE_TICKBOX=1
+UPDATE_EXTERNAL_FILE_TEXTBOX=external-start.txt
 CLI_STOP_BAT_FULL_LOCATION_TEXTBOX=$d/work/DAZ-ER-STOP.BAT
 CLI_GBC_FULL_BAT_LOCATION_TEXTBOX=$d/work/DAZ-ER-GBC.BAT
 CLI_GCC_FULL_BAT_LOCATION_TEXTBOX=$d/work/DAZ-ER-GCC.BAT
@@ -126,25 +135,31 @@ INI
     rss60=""
 
     click() { xdotool mousemove --window "$1" $2 $3 click 1; sleep 0.3; }
-    round=0 last=soak-start
+    round=0 last=external-start.txt
     while [ $(($(date +%s) - t0)) -lt "$secs" ]; do
         round=$((round + 1))
         # Settings: open, change a field, save both ways, close.
-        click "$main" $SETTINGS_BUTTON
+        # A click while a poll locks the button is dropped, as it should be:
+        # click again every three seconds until the window is there.
         settings="" tries=0
-        while [ -z "$settings" ] && [ $tries -lt 150 ]; do
+        while [ -z "$settings" ] && [ $tries -lt 300 ]; do
+            [ $((tries % 30)) -eq 0 ] && click "$main" $SETTINGS_BUTTON
             settings=$(visible_windows "$pid" | grep -vx "$main" | head -n 1 || true)
             tries=$((tries + 1))
             sleep 0.1
         done
-        if [ -z "$settings" ]; then fail "round $round: the settings window did not open"; break; fi
+        if [ -z "$settings" ]; then
+            import -window root "$d/no-settings-window.png" 2>/dev/null || true
+            fail "round $round: the settings window did not open (screen: $d/no-settings-window.png with SOAK_KEEP=1)"
+            break
+        fi
         sleep 0.5
         click "$settings" $EXTERNAL_FILE_BOX
         xdotool key --window "$settings" ctrl+a
-        xdotool type --window "$settings" "soak-$round"
+        xdotool type --window "$settings" "external-$round.txt"
         sleep 0.3
         click "$settings" $SAVE_REGISTRY_BUTTON
-        last=soak-$round
+        last=external-$round.txt
         click "$settings" $SAVE_BATS_BUTTON
         click "$settings" $CLOSE_BUTTON
         tries=0
@@ -152,11 +167,13 @@ INI
             tries=$((tries + 1))
             sleep 0.1
         done
-        # START; every other round STOP before the countdown runs out.
+        # START; STOP before the countdown runs out, or every other round
+        # after it ran out and the run went on to polling.
         click "$main" $START_STOP_BUTTON
-        sleep 4
-        [ $((round % 2)) -eq 1 ] && click "$main" $START_STOP_BUTTON
-        sleep 4
+        # (STOP also stops the poll loop, which the countdown's end starts again.)
+        if [ $((round % 2)) -eq 1 ]; then sleep 4; else sleep 26; fi
+        click "$main" $START_STOP_BUTTON
+        sleep 3
         if [ -z "$rss60" ] && [ $(($(date +%s) - t0)) -ge 60 ]; then rss60=$(rss_kb "$pid"); fi
         kill -0 "$pid" 2>/dev/null || { fail "the program ended during round $round"; break; }
     done
@@ -206,16 +223,20 @@ INI
     kill "$(cat "$d/openbox.pid")" "$(cat "$d/xvfb.pid")" 2>/dev/null || true
 }
 
-mkdir -p "$scratch/asan" "$scratch/plain"
-(soak_one asan build-asan 5000) &
-started="$started $!"
-(soak_one plain build 0) &
-started="$started $!"
-echo "soak: $secs s of the real program, two copies side by side (sanitized on a 5-second loop, plain on its 60-second loop)"
+for label in $copies; do
+    mkdir -p "$scratch/$label"
+    case $label in
+    asan) (soak_one asan build-asan 5000) & ;;
+    plain) (soak_one plain build 0) & ;;
+    *) echo "soak: no copy named $label" >&2; exit 2 ;;
+    esac
+    started="$started $!"
+done
+echo "soak: $secs s of the real program: $copies (asan: sanitized, on a 5-second loop; plain: as shipped, on its 60-second loop)"
 wait
 started=""
 failed=0
-for label in asan plain; do
+for label in $copies; do
     if [ -f "$scratch/$label/verdict" ]; then cat "$scratch/$label/verdict"; else echo "FAIL $label: no verdict"; failed=1; fi
     grep -q '^FAIL' "$scratch/$label/verdict" 2>/dev/null && failed=1
 done
