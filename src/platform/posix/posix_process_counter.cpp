@@ -32,10 +32,13 @@ bool all_digits(const char* s) {
     return true;
 }
 
-// The tick runs once a second for weeks, over every process on the machine:
+// The tick runs once a second for weeks, over every process on the machine,
+// and on a virtual machine every system call into /proc costs microseconds:
 // each process costs one readlinkat relative to the open /proc folder, into
-// buffers on the stack, with no path built on the heap. Only where exe cannot
-// be read (kernel threads, zombies, another user's process) is comm opened.
+// buffers on the stack, with no path built on the heap. Kernel threads (half
+// the processes of a quiet machine) and zombies run no program, and the
+// kernel says so with ENOENT: they are skipped without opening anything. Only
+// a process whose exe we may not read (another user's) has its comm opened.
 struct Scan {
     int proc_fd;
     char path[32];  // "PID/exe" or "PID/comm"; a PID has at most 10 digits
@@ -50,17 +53,21 @@ struct Scan {
         return true;
     }
 
-    // The base name of the program a process runs; false when exe is unreadable.
-    bool exe_name(const char* pid, std::string_view& name) {
-        if (!set_path(pid, "exe")) return false;
+    enum class Exe { Named, NoProgram, Hidden };
+
+    // The base name of the program a process runs, NoProgram for a kernel
+    // thread, a zombie or a process that has ended, Hidden when we may not look.
+    Exe exe_name(const char* pid, std::string_view& name) {
+        if (!set_path(pid, "exe")) return Exe::NoProgram;
         const ssize_t n = ::readlinkat(proc_fd, path, target, sizeof target);
-        if (n <= 0 || n == static_cast<ssize_t>(sizeof target)) return false;
+        if (n < 0) return errno == ENOENT || errno == ESRCH ? Exe::NoProgram : Exe::Hidden;
+        if (n == 0 || n == static_cast<ssize_t>(sizeof target)) return Exe::Hidden;
         std::string_view link(target, static_cast<std::size_t>(n));
         // A program replaced on disk while it runs (an upgrade) is still itself.
         if (link.size() > kDeleted.size() && link.ends_with(kDeleted)) link.remove_suffix(kDeleted.size());
         const auto slash = link.rfind('/');
         name = slash == std::string_view::npos ? link : link.substr(slash + 1);
-        return true;
+        return Exe::Named;
     }
 
     bool comm_name(const char* pid, std::string_view& name) {
@@ -105,10 +112,15 @@ int PosixProcessCounter::count(const std::string& image_name) {
         if (!all_digits(entry->d_name)) continue;
         std::string_view name;
         // A process that ends while we look is simply not counted.
-        if (scan.exe_name(entry->d_name, name)) {
+        switch (scan.exe_name(entry->d_name, name)) {
+        case Scan::Exe::Named:
             if (matches_view(image_name, name, false)) ++found;
-        } else if (scan.comm_name(entry->d_name, name)) {
-            if (matches_view(image_name, name, true)) ++found;
+            break;
+        case Scan::Exe::Hidden:
+            if (scan.comm_name(entry->d_name, name) && matches_view(image_name, name, true)) ++found;
+            break;
+        case Scan::Exe::NoProgram:
+            break;
         }
     }
     return found;
