@@ -188,7 +188,8 @@ INI
     done
     if kill -0 "$pid" 2>/dev/null; then
         fds1=$(fd_count "$pid") threads1=$(thread_count "$pid") rss1=$(rss_kb "$pid")
-        echo "$label: rounds $round, open fds $fds0 -> $fds1, threads $threads0 -> $threads1, zombies $(zombies "$pid")" >> "$d/verdict"
+        echo "$label: rounds $round, client calls $(wc -l < "$d/node/node.conf.calls" 2>/dev/null || echo 0)," \
+            "open fds $fds0 -> $fds1, threads $threads0 -> $threads1, zombies $(zombies "$pid")" >> "$d/verdict"
         [ "$fds1" -eq "$fds0" ] || fail "open file descriptors went from $fds0 to $fds1"
         [ "$threads1" -eq "$threads0" ] || fail "threads went from $threads0 to $threads1"
         [ "$(zombies "$pid")" -eq 0 ] || fail "zombie children: $(zombies "$pid")"
