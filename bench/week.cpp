@@ -111,7 +111,9 @@ int main() {
     std::printf("week_connection_polls: %ld polls\n", runner.connection_runs);
     std::printf("week_counts_exact: %s bool\n",
                 runner.block_runs == loops && runner.connection_runs == loops && runner.other_runs == 0 ? "yes" : "no");
-    std::printf("week_last_block_count: %s text\n", main["CURRENT_BLOCK_TEXTBOX"].text().c_str());
+    std::string last = main["CURRENT_BLOCK_TEXTBOX"].text();
+    while (!last.empty() && (last.back() == '\n' || last.back() == '\r')) last.pop_back();
+    std::printf("week_last_block_count: %s blocks\n", last.c_str());
     std::printf("week_watcher_queries: %ld queries\n", processes.queries);
     std::printf("week_errors_recorded: %ld errors\n", errors.records);
     return 0;

@@ -114,17 +114,35 @@ tests/gui/measure.sh build 10 0 | grep '^startup_'
 # --- week ---
 build/bench/vqd-bench-week
 
-kill "$(echo $started | awk '{print $2}')" 2>/dev/null || true  # the window manager
 
 # --- Windows, under Wine ---
 [ -f build-win/CMakeCache.txt ] ||
     cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build-win -j2 --target vqd_windows_program >/dev/null
+cmake --build build-win -j2 --target vqd_windows_program vqd-win-stall vqd-test-cli >/dev/null
 winexe=build-win/VQ-DAZ-ER.exe
-if [ -f "$winexe" ]; then
-    echo "win32_exe_size: $(stat -c %s "$winexe") bytes"
-    echo "win32_exe_dlls: $(x86_64-w64-mingw32-objdump -p "$winexe" | awk '/DLL Name:/ {print $3}' | sort | tr '\n' ' ')list"
-    if [ -x scripts/bench-windows.sh ]; then scripts/bench-windows.sh build-win; fi
-else
-    echo "win32_exe_size: (not built) bytes"
-fi
+echo "win32_exe_size: $(stat -c %s "$winexe") bytes"
+echo "win32_exe_dlls: $(x86_64-w64-mingw32-objdump -p "$winexe" | awk '/DLL Name:/ {print $3}' | sort | tr '\n' ' ')(names)"
+
+# The stall: the Windows counterpart of the Linux figure, in one X display
+# with a window manager and Wine's server kept up for both runs.
+export WINEPREFIX="$root/build-win/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
+mkdir -p "$scratch/win"
+cp build-win/bench/vqd-win-stall.exe build-win/tools/test_client/vqd-test-cli.exe "$scratch/win/"
+printf 'blocks=5\r\ngrow=1\r\ndelay_ms=300\r\n' > "$scratch/win/node.conf"
+w=$(echo "Z:$scratch/win" | tr / '\\')
+printf '%s\r\n' "call \"$w\\vqd-test-cli.exe\" -conf=$w\\node.conf getblockcount > $w\\DAZ-ER-GBC.LOG" > "$scratch/win/DAZ-ER-GBC.BAT"
+cat > "$scratch/win/run.sh" <<INNER
+openbox --sm-disable >/dev/null 2>&1 </dev/null &
+wm=\$!
+wineserver -p </dev/null >/dev/null 2>&1
+wine wineboot </dev/null >/dev/null 2>&1
+section='HKCU\\Software\\VB and VBA Program Settings\\VQ-DAZ-ER\\vqd-win-stall'
+wine reg add "\$section" /v CLI_NAME_TEXTBOX /t REG_SZ /d vqd-test-cli.exe /f >/dev/null 2>&1
+wine reg add "\$section" /v CLI_GBC_FULL_BAT_LOCATION_TEXTBOX /t REG_SZ /d '$w\\DAZ-ER-GBC.BAT' /f >/dev/null 2>&1
+wine reg add "\$section" /v CLI_GBC_FULL_LOG_LOCATION_TEXTBOX /t REG_SZ /d '$w\\DAZ-ER-GBC.LOG' /f >/dev/null 2>&1
+for mode in qt sleeping; do wine "$scratch/win/vqd-win-stall.exe" \$mode </dev/null 2>/dev/null | tr -d '\r'; done
+wine reg delete "\$section" /f >/dev/null 2>&1
+wineserver -k
+kill \$wm
+INNER
+xvfb-run -a -s "-screen 0 1024x768x24" sh "$scratch/win/run.sh" | sed 's/_qt_wait/_own_wait/'

@@ -48,6 +48,7 @@ cat >> "$scratch/inner.sh" <<'INNER'
 win() { echo "Z:$1" | tr / '\\'; }
 probe() { wine "$probe_exe" "$@" 2>/dev/null | tr -d '\r'; }
 verdict=$scratch/verdict
+: > "$verdict"
 fail() { echo "FAIL: $*" >> "$verdict"; }
 openbox --sm-disable >/dev/null 2>&1 </dev/null &
 wm=$!
@@ -92,7 +93,12 @@ processes() { probe count "$1" | awk '{print $2}'; }
 handles0=$(handles "$name.exe")
 echo "after start-up: $(probe count "$name.exe")" >> "$verdict"
 
-click() { set -- $(probe center "$1" "$2") && xdotool mousemove "$1" "$2" click 1; sleep 0.5; }
+click() {
+    xy=$(probe center "$1" "$2") || xy=""
+    set -- $xy
+    [ $# -eq 2 ] && xdotool mousemove "$1" "$2" click 1
+    sleep 0.5
+}
 round=0 last=$work\\external-start.txt
 while [ $(($(date +%s) - t0)) -lt "$secs" ]; do
     round=$((round + 1))
