@@ -5,7 +5,7 @@
 //   vqd-win-soak-probe.exe close                          the close command to the main window
 //   vqd-win-soak-probe.exe count IMAGE.EXE                processes N handles H user U gdi G
 //
-// The settings window is the program's window that has an owner. Controls are
+// The settings window is the program's window whose title ends in " - SETTINGS". Controls are
 // found through the ids the renderer gives them (1000 + the place in their
 // window's inventory). Exit status 1 when the window or control is not there.
 #include "frontend/win32/window_view.h"
@@ -23,11 +23,15 @@
 namespace {
 
 HWND form(bool settings) {
-    HWND found = nullptr;
     for (HWND w = FindWindowExW(nullptr, nullptr, vqd::win32ui::kFormClassName, nullptr); w;
-         w = FindWindowExW(nullptr, w, vqd::win32ui::kFormClassName, nullptr))
-        if (IsWindowVisible(w) && (GetWindow(w, GW_OWNER) != nullptr) == settings) found = w;
-    return found;
+         w = FindWindowExW(nullptr, w, vqd::win32ui::kFormClassName, nullptr)) {
+        wchar_t title[256] = {};
+        GetWindowTextW(w, title, 256);
+        const std::wstring t = title;
+        const bool is_settings = t.size() >= 11 && t.compare(t.size() - 11, 11, L" - SETTINGS") == 0;
+        if (IsWindowVisible(w) && is_settings == settings) return w;
+    }
+    return nullptr;
 }
 
 HWND control(bool settings, const std::string& name) {
