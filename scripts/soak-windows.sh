@@ -83,7 +83,7 @@ printf '%s\r\n' "$call getblockcount > $work\\DAZ-ER-GBC.LOG" > "$scratch/work/D
 printf '%s\r\n' "$call getconnectioncount > $work\\DAZ-ER-GCC.LOG" > "$scratch/work/DAZ-ER-GCC.BAT"
 
 # From the scratch folder: the external file's name typed below is relative.
-(cd "$scratch" && exec wine "./$name.exe") </dev/null >"$scratch/program.log" 2>&1 &
+(cd "$scratch" && exec wine "$scratch/$name.exe") </dev/null >"$scratch/program.log" 2>&1 &
 program=$!
 t0=$(date +%s)
 until shown main START_STOP_BUTTON; do
