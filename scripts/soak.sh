@@ -46,6 +46,10 @@ scratch=$(mktemp -d /tmp/vqd-soak.XXXXXX)
 started=""
 cleanup() {
     for p in $started; do kill "$p" 2>/dev/null || true; done
+    # Whatever a copy left running when it stopped early.
+    for f in "$scratch"/*/program.pid "$scratch"/*/openbox.pid "$scratch"/*/xvfb.pid; do
+        [ -f "$f" ] && kill "$(cat "$f")" 2>/dev/null || true
+    done
     [ -n "${SOAK_KEEP:-}" ] || rm -rf "$scratch"
 }
 trap cleanup EXIT INT TERM
