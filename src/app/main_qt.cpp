@@ -22,6 +22,9 @@
 
 #include <csignal>
 #include <cstdio>
+#ifdef VQD_TEST_SEAMS
+#include <cstdlib>
+#endif
 
 namespace {
 
@@ -68,6 +71,11 @@ int main(int argc, char** argv) {
     main_window.start();
     vqd::ExtrasMonitor extras(scheduler, services, main_window);
     extras.start();
+#ifdef VQD_TEST_SEAMS
+    // Soak builds only: a shorter poll loop, so that minutes see many loops.
+    if (const char* loop_ms = std::getenv("VQD_TEST_LOOP_MS"))
+        main_window["GET_LOOP_TIMER"].set_interval(std::atoi(loop_ms));
+#endif
 
     vqd::qt::SchedulerDriver driver(scheduler);
     vqd::qt::WindowView view(main_window);

@@ -1,9 +1,10 @@
 #!/bin/sh
-# Prints two figures of the Linux program under Xvfb (not a test: nothing
-# here passes or fails):
+# Prints figures of the Linux program under Xvfb as "name: value unit" lines
+# (not a test: nothing here passes or fails; scripts/bench.sh uses it):
 #   - start-up to a shown window: from starting the process until its main
 #     window is mapped, median of N runs;
-#   - resident memory after IDLE seconds with the window shown and idle.
+#   - resident memory after IDLE seconds with the window shown and idle
+#     (left out when IDLE is 0).
 #
 #   xvfb-run -a -s "-screen 0 1024x768x24" tests/gui/measure.sh BUILD_DIR [N] [IDLE]
 set -eu
@@ -54,8 +55,10 @@ while [ "$i" -lt "$runs" ]; do
 done
 sorted=$(echo $times | tr ' ' '\n' | sort -n)
 median=$(echo "$sorted" | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2] + a[NR/2+1]) / 2}')
-echo "start-up to shown window, ms (each run):" $times
-echo "start-up to shown window, median of $runs: $median ms"
+echo "startup_to_shown_median_of_$runs: $median ms"
+echo "startup_to_shown_fastest: $(echo "$sorted" | head -n 1) ms"
+echo "startup_to_shown_slowest: $(echo "$sorted" | tail -n 1) ms"
+[ "$idle" -gt 0 ] || exit 0
 
 watch_maps
 "$exe" >/dev/null 2>&1 &
@@ -67,4 +70,5 @@ rss=$(awk '/^VmRSS/ {print $2}' "/proc/$pid/status")
 hwm=$(awk '/^VmHWM/ {print $2}' "/proc/$pid/status")
 kill "$pid"
 wait "$pid" 2>/dev/null || true
-echo "resident memory after ${idle} s idle: ${rss} kB (peak ${hwm} kB)"
+echo "idle_rss_after_${idle}s: ${rss} kB"
+echo "idle_rss_peak_after_${idle}s: ${hwm} kB"

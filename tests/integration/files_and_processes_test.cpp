@@ -96,6 +96,12 @@ TEST(PosixProcessCounter, NamesAreJustNames) {
     EXPECT_EQ(counter.count("*"), 0);
 }
 
+TEST(PosixProcessCounter, KernelThreadsRunNoProgramAndAreNeverCounted) {
+    // PID 2 is the kernel's thread starter on every Linux system.
+    if (slurp("/proc/2/comm") != "kthreadd\n") GTEST_SKIP() << "no kthreadd here";
+    EXPECT_EQ(PosixProcessCounter().count("kthreadd"), 0);
+}
+
 TEST(PosixProcessCounter, ShortenedCommNamesMatchTheirLongName) {
     // The kernel keeps 15 bytes of a name in comm.
     EXPECT_TRUE(PosixProcessCounter::matches("litecoin-cli-long-name", "litecoin-cli-lo", true));

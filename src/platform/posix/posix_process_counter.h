@@ -1,6 +1,7 @@
 // Counting running processes by image name on Linux: the base name of the
 // program each process runs (the target of /proc/PID/exe), or its /proc/PID/comm
-// where exe cannot be read (another user's process, a kernel thread). Names are
+// where we may not read exe (another user's process). Kernel threads and
+// zombies run no program and are never counted. Names are
 // compared without regard to ASCII letter case; no shell and no query text are
 // involved, so a name with an apostrophe or a blank is just a name.
 #pragma once

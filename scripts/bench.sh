@@ -1,0 +1,148 @@
+#!/bin/sh
+# The benchmark: figures of the program on this machine, one "name: value unit"
+# line each, every comparison measured side by side in the same run. Not part
+# of the tests: nothing here passes or fails. About ten minutes.
+#
+#   scripts/bench.sh            (builds what it needs into build/ and build-win/)
+#
+#   watcher_*   one process-count tick against `pgrep -x -c NAME` run as a
+#               process, median of 200 each, with about 100, 500 and 2,000
+#               processes on the machine (idle ones the benchmark starts and ends)
+#   stall_*     the longest the Qt event loop goes without a turn during one
+#               block-count poll, against the same poll with a sleeping wait
+#   idle_*      CPU time and resident memory of the running program over 60 s,
+#               watching a client by name with always-on-top ticking, on a
+#               quiet machine and with 500 processes
+#   startup_*   start to main window shown, median of 10
+#   week_*      a simulated week of the 60-second loop, both poll options on
+#   win32_*     the Windows program under Wine: stall during a poll, size, DLLs
+set -eu
+cd "$(dirname "$0")/.."
+root=$(pwd)
+scripts/setup.sh
+
+[ -f build/CMakeCache.txt ] || cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j2 --target VQ-DAZ-ER vqd-test-cli vqd-bench-week vqd-bench-watcher vqd-bench-stall >/dev/null
+exe=$root/build/src/frontend/qt/VQ-DAZ-ER
+client=$root/build/tools/test_client/vqd-test-cli
+
+scratch=$(mktemp -d /tmp/vqd-bench.XXXXXX)
+started=""
+cleanup() {
+    for p in $started; do kill "$p" 2>/dev/null || true; done
+    rm -rf "$scratch"
+}
+trap cleanup EXIT INT TERM
+
+echo "bench_machine_cores: $(nproc) cores"
+echo "bench_machine_processes_at_start: $(ls /proc | grep -c '^[0-9]') processes"
+
+# --- watcher ---
+build/bench/vqd-bench-watcher vqd-test-cli 100 500 2000
+
+# --- A configuration for a program started as $1 in folder $2 ---
+configure() {
+    name=$1 dir=$2 polls=$3
+    mkdir -p "$dir/config/VQ-DAZ-ER" "$dir/runtime" "$dir/work"
+    chmod 700 "$dir/runtime"
+    printf 'blocks=2750000\ngrow=1\nconnections=8\ndelay_ms=300\n' > "$dir/work/node.conf"
+    printf '%s\n' "call \"$client\" -conf=$dir/work/node.conf getblockcount > $dir/work/DAZ-ER-GBC.LOG" \
+        > "$dir/work/DAZ-ER-GBC.BAT"
+    cat > "$dir/config/VQ-DAZ-ER/$name.ini" <<INI
+[General]
+MainLeft=0
+MainTop=0
+CLI_NAME_TEXTBOX=vqd-test-cli
+AlwaysOnTopTimer_TICKBOX=1
+CLI_GBC_BAT_TICKBOX=$polls
+CLI_GBC_FULL_BAT_LOCATION_TEXTBOX=$dir/work/DAZ-ER-GBC.BAT
+CLI_GBC_FULL_LOG_LOCATION_TEXTBOX=$dir/work/DAZ-ER-GBC.LOG
+INI
+}
+
+# An X server with a window manager (always-on-top then does real work).
+Xvfb -displayfd 7 -screen 0 1024x768x24 -nolisten tcp 7>"$scratch/display" 2>/dev/null &
+started="$started $!"
+until [ -s "$scratch/display" ]; do sleep 0.1; done
+export DISPLAY=":$(cat "$scratch/display")" QT_QPA_PLATFORM=xcb
+openbox --sm-disable >/dev/null 2>&1 &
+started="$started $!"
+sleep 1
+
+# --- stall ---
+ln -s "$root/build/bench/vqd-bench-stall" "$scratch/vqd-bench-stall"
+configure vqd-bench-stall "$scratch/stall" 0
+for mode in qt sleeping; do
+    XDG_CONFIG_HOME=$scratch/stall/config XDG_RUNTIME_DIR=$scratch/stall/runtime "$scratch/vqd-bench-stall" "$mode" 2>/dev/null
+done
+
+# --- idle ---
+# CPU time: the sum over the program's threads of the nanoseconds each spent
+# on a CPU (schedstat), which is exact where utime/stime count 10 ms ticks.
+cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{s += $1} END {printf "%.0f", s}'; }
+rss_kb() { awk '/^VmRSS:/ {print $2}' "/proc/$1/status"; }
+ln -s "$exe" "$scratch/VQ-DAZ-ER-bench"
+configure VQ-DAZ-ER-bench "$scratch/idle" 0
+(cd "$scratch" && XDG_CONFIG_HOME=$scratch/idle/config XDG_RUNTIME_DIR=$scratch/idle/runtime exec ./VQ-DAZ-ER-bench) \
+    >/dev/null 2>&1 &
+program=$!
+started="$started $program"
+sleep 5
+idle_for() {
+    c0=$(cpu_ns "$program")
+    sleep 60
+    c1=$(cpu_ns "$program")
+    echo "idle_${1}_cpu_time_60s: $(((c1 - c0) / 1000000)) ms"
+    echo "idle_${1}_cpu_share: $(echo "$c0 $c1" | awk '{printf "%.3f", ($2 - $1) / 60e9 * 100}') %"
+    echo "idle_${1}_rss: $(rss_kb "$program") kB"
+}
+idle_for quiet
+build/bench/vqd-bench-watcher --hold 500 > "$scratch/hold" &
+holder=$!
+started="$started $holder"
+until [ -s "$scratch/hold" ]; do sleep 0.1; done
+echo "idle_500_processes_on_machine: $(cat "$scratch/hold") processes"
+idle_for 500_processes
+kill "$holder"
+wait "$holder" 2>/dev/null || true
+kill "$program"
+wait "$program" 2>/dev/null || true
+
+# --- start-up ---
+tests/gui/measure.sh build 10 0 | grep '^startup_'
+
+# --- week ---
+build/bench/vqd-bench-week
+
+
+# --- Windows, under Wine ---
+[ -f build-win/CMakeCache.txt ] ||
+    cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build-win -j2 --target vqd_windows_program vqd-win-stall vqd-test-cli >/dev/null
+winexe=build-win/VQ-DAZ-ER.exe
+echo "win32_exe_size: $(stat -c %s "$winexe") bytes"
+echo "win32_exe_dlls: $(x86_64-w64-mingw32-objdump -p "$winexe" | awk '/DLL Name:/ {print $3}' | sort | tr '\n' ' ')(names)"
+
+# The stall: the Windows counterpart of the Linux figure, in one X display
+# with a window manager and Wine's server kept up for both runs.
+export WINEPREFIX="$root/build-win/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
+mkdir -p "$scratch/win"
+cp build-win/bench/vqd-win-stall.exe build-win/tools/test_client/vqd-test-cli.exe "$scratch/win/"
+printf 'blocks=5\r\ngrow=1\r\ndelay_ms=300\r\n' > "$scratch/win/node.conf"
+w=$(echo "Z:$scratch/win" | tr / '\\')
+printf '%s\r\n' "call \"$w\\vqd-test-cli.exe\" -conf=$w\\node.conf getblockcount > $w\\DAZ-ER-GBC.LOG" > "$scratch/win/DAZ-ER-GBC.BAT"
+cat > "$scratch/win/run.sh" <<INNER
+openbox --sm-disable >/dev/null 2>&1 </dev/null &
+wm=\$!
+wineserver -p </dev/null >/dev/null 2>&1
+wine wineboot </dev/null >/dev/null 2>&1
+section='HKCU\\Software\\VB and VBA Program Settings\\VQ-DAZ-ER\\vqd-win-stall'
+wine reg add "\$section" /v CLI_NAME_TEXTBOX /t REG_SZ /d vqd-test-cli.exe /f >/dev/null 2>&1
+wine reg add "\$section" /v CLI_GBC_FULL_BAT_LOCATION_TEXTBOX /t REG_SZ /d '$w\\DAZ-ER-GBC.BAT' /f >/dev/null 2>&1
+wine reg add "\$section" /v CLI_GBC_FULL_LOG_LOCATION_TEXTBOX /t REG_SZ /d '$w\\DAZ-ER-GBC.LOG' /f >/dev/null 2>&1
+for mode in qt sleeping; do wine "$scratch/win/vqd-win-stall.exe" \$mode </dev/null 2>/dev/null | tr -d '\r'; done
+wine reg delete "\$section" /f >/dev/null 2>&1
+wineserver -k
+kill \$wm
+INNER
+xvfb-run -a -s "-screen 0 1024x768x24" sh "$scratch/win/run.sh" | sed 's/_qt_wait/_own_wait/'
