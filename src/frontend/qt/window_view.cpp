@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
+#include <QPixmapCache>
 #include <QTimer>
 #include <QWindow>
 
@@ -512,7 +513,14 @@ void WindowView::open_modal_child() {
 void WindowView::retire_child() {
     // We are inside the child's own change notification: let it finish first.
     WindowView* dead = child_.release();
-    QTimer::singleShot(0, qApp, [dead] { delete dead; });
+    QTimer::singleShot(0, qApp, [dead] {
+        delete dead;
+        // The style caches each button's picture under a key that includes
+        // its palette, and every settings window brings fresh palettes: drop
+        // those pictures with the window, or each opening would add about
+        // 100 KB until the cache reaches its 10 MB limit.
+        QPixmapCache::clear();
+    });
 }
 
 void WindowView::model_closed() {
