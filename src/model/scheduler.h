@@ -25,9 +25,9 @@
 //   comes is dropped, as a platform message queue would drop a click on a
 //   disabled button; its `dropped` callback then lets a front end that showed
 //   the input early (typed text) show the model again. Each input carries its
-//   event's name, so a failure is
-//   reported as that control's click or that window's close. The end of the
-//   session (post_system) queues like input but only a closed window drops it.
+//   event's name, so a failure is reported as that control's click or that
+//   window's close. The end of the session (post_system) queues like input
+//   but only a closed window drops it.
 //
 // * Order. Queued input runs before held ticks: when a handler returns, every
 //   input that arrived while it ran (during a wait or otherwise) runs first, in
