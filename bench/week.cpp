@@ -31,6 +31,10 @@ struct Store final : SettingsStore {
         values[key] = value;
         ++saves;
     }
+    void save_all(const std::string&, const std::string&, const Values& batch) override {
+        for (const auto& [key, value] : batch) values[key] = value;
+        ++saves;
+    }
 };
 struct Exe final : ExecutableName {
     std::string name() const override { return "VQ-DAZ-ER"; }
@@ -51,6 +55,7 @@ struct Files final : TextFiles {
     long reads = 0, writes = 0;
     long block = 2750000;
     void write_line(const std::string&, const std::string&) override { ++writes; }
+    void write_whole(const std::string&, const std::string&) override { ++writes; }
     std::string read_whole(const std::string& path) override {
         ++reads;
         return path == kGbcLog ? std::to_string(++block) + "\n" : "8\n";
