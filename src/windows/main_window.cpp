@@ -158,10 +158,11 @@ void MainWindow::unload() {
     // settling wait gives the Settings button back): it closes as if cancelled.
     // Its own save failing must not cost the main window's.
     if (SettingsWindow* s = settings_window()) {
+        const std::string settings_close = s->close_event();
         try {
             s->CLOSE_BUTTON_Click();
         } catch (const std::exception& e) {
-            report_failure("VQ_CLI_UI_SETTINGS_Unload", std::string("VQ_CLI_UI_SETTINGS_Unload failed: ") + e.what());
+            report_failure(settings_close, settings_close + " failed: " + e.what());
         }
     }
     Settings::Batch batch;

@@ -188,6 +188,10 @@ void Win32TextFiles::write_line(const std::string& path, const std::string& line
     replace_whole_file(path, encoded_line(path, line));
 }
 
+void Win32TextFiles::write_whole(const std::string& path, const std::string& bytes) {
+    replace_whole_file(path, bytes);
+}
+
 std::string Win32TextFiles::read_whole(const std::string& path) {
     // The client may still hold the log open for writing: share everything.
     HANDLE file = CreateFileW(win32::widen(path).c_str(), GENERIC_READ,
