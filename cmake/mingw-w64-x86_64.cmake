@@ -19,4 +19,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # only DLLs of Windows itself are imported.
 set(CMAKE_EXE_LINKER_FLAGS_INIT -static)
 
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# Wine, through a wrapper that starts a program once more when the loader
+# gave up before it ran (see the script).
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh)
