@@ -13,7 +13,8 @@
 #   idle_*      CPU time and resident memory of the running program over 60 s,
 #               watching a client by name with always-on-top ticking, on a
 #               quiet machine and with 500 processes
-#   startup_*   start to main window shown, median of 10
+#   startup_*   start to main window shown, median of 10, against an empty Qt
+#               window started the same way
 #   week_*      a simulated week of the 60-second loop, both poll options on
 #   win32_*     the Windows program under Wine: stall during a poll, size, DLLs
 set -eu
@@ -22,7 +23,8 @@ root=$(pwd)
 scripts/setup.sh
 
 [ -f build/CMakeCache.txt ] || cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j2 --target VQ-DAZ-ER vqd-test-cli vqd-bench-week vqd-bench-watcher vqd-bench-stall >/dev/null
+cmake --build build -j2 --target VQ-DAZ-ER vqd-test-cli vqd-bench-week vqd-bench-watcher vqd-bench-stall \
+    vqd-bench-empty-window >/dev/null
 exe=$root/build/src/frontend/qt/VQ-DAZ-ER
 client=$root/build/tools/test_client/vqd-test-cli
 
@@ -109,7 +111,9 @@ kill "$program"
 wait "$program" 2>/dev/null || true
 
 # --- start-up ---
+# Side by side with the floor: an empty Qt window with the same style and font.
 tests/gui/measure.sh build 10 0 | grep '^startup_'
+tests/gui/measure.sh build 10 0 "$root/build/bench/vqd-bench-empty-window" empty_qt_window | grep '^startup_'
 
 # --- week ---
 build/bench/vqd-bench-week

@@ -6,12 +6,16 @@
 #   - resident memory after IDLE seconds with the window shown and idle
 #     (left out when IDLE is 0).
 #
-#   xvfb-run -a -s "-screen 0 1024x768x24" tests/gui/measure.sh BUILD_DIR [N] [IDLE]
+#   xvfb-run -a -s "-screen 0 1024x768x24" tests/gui/measure.sh BUILD_DIR [N] [IDLE] [PROGRAM NAME]
+#
+# PROGRAM (default: the program in BUILD_DIR) is measured instead, its lines
+# named startup_NAME_* (the benchmark's empty Qt window, for the floor).
 set -eu
 build=$1
 runs=${2:-10}
 idle=${3:-60}
-exe=$build/src/frontend/qt/VQ-DAZ-ER
+exe=${4:-$build/src/frontend/qt/VQ-DAZ-ER}
+what=${5:+_$5}
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 mkdir -m 700 "$scratch/runtime"
@@ -55,9 +59,9 @@ while [ "$i" -lt "$runs" ]; do
 done
 sorted=$(echo $times | tr ' ' '\n' | sort -n)
 median=$(echo "$sorted" | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2] + a[NR/2+1]) / 2}')
-echo "startup_to_shown_median_of_$runs: $median ms"
-echo "startup_to_shown_fastest: $(echo "$sorted" | head -n 1) ms"
-echo "startup_to_shown_slowest: $(echo "$sorted" | tail -n 1) ms"
+echo "startup${what}_to_shown_median_of_$runs: $median ms"
+echo "startup${what}_to_shown_fastest: $(echo "$sorted" | head -n 1) ms"
+echo "startup${what}_to_shown_slowest: $(echo "$sorted" | tail -n 1) ms"
 [ "$idle" -gt 0 ] || exit 0
 
 watch_maps
