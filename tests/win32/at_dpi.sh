@@ -10,4 +10,5 @@ key='HKCU\Control Panel\Desktop'
 restore() { wine reg delete "$key" /v LogPixels /f </dev/null >/dev/null 2>&1; }
 trap restore EXIT INT TERM
 wine reg add "$key" /v LogPixels /t REG_DWORD /d "$dpi" /f </dev/null >/dev/null 2>&1 || exit 1
-wine "$@" </dev/null
+# The test program through the same wrapper CTest uses for the others.
+"$(dirname "$0")/../../cmake/wine-run.sh" "$@" </dev/null

@@ -8,6 +8,8 @@
 # Exits 77 (skipped) where no tmpfs can be mounted (not root).
 set -u
 tests=$1
+# The test program through the same wrapper CTest uses for the others.
+wine_run=$(cd "$(dirname "$0")/../../cmake" && pwd)/wine-run.sh
 dir=$(mktemp -d)
 cleanup() {
     umount "$dir" 2>/dev/null
@@ -27,7 +29,7 @@ echo "free before the writes: $(df -B1 --output=avail "$dir" | tail -1) bytes"
 folder="Z:$(echo "$dir" | tr / '\\')"
 status=0
 run() {
-    VQD_FAULT_FOLDER="$folder" wine "$tests" --gtest_filter='WriteFaults.*' </dev/null 2>&1 | tr -d '\r' >"$dir.out"
+    VQD_FAULT_FOLDER="$folder" "$wine_run" "$tests" --gtest_filter='WriteFaults.*' </dev/null 2>&1 | tr -d '\r' >"$dir.out"
     cat "$dir.out"
     grep -q '\[  PASSED  \] 1 test' "$dir.out" || status=1
     rm -f "$dir.out"
