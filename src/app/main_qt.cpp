@@ -83,7 +83,8 @@ int main(int argc, char** argv) {
                          QString::fromStdString(platform.errors.location()));
     view.on_closed = [] { QCoreApplication::exit(0); };
     if (main_window.closed()) return 0;
-    vqd::qt::SessionEnd session_end(main_window, session_signals.fd(), [&] { session_signals.take(); });
+    vqd::qt::SessionEnd session_end(main_window, session_signals.fd(), [&] { session_signals.take(); },
+                                    [&] { driver.run_now(); });
     view.show();
     vqd::qt::Tray tray(extras, view);
     driver.arm();

@@ -45,6 +45,8 @@ void SchedulerDriver::arm() {
     timer_.start(static_cast<int>(delay));
 }
 
+void SchedulerDriver::run_now() { fire(); }
+
 void SchedulerDriver::fire() {
     // Inside a handler's wait: what is due is held by the scheduler and the
     // outer call re-arms once the handler has returned. Re-arming here would

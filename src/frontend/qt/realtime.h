@@ -39,6 +39,10 @@ public:
 
     // Look at the scheduler's next due time again and arm the timer for it.
     void arm();
+    // Run what is due now instead of at the timer's next turn, unless a
+    // handler runs (its wait holds everything, and the outer call runs it
+    // once the handler returns).
+    void run_now();
 
 private:
     void fire();

@@ -5,8 +5,8 @@
 
 namespace vqd::qt {
 
-SessionEnd::SessionEnd(Window& main, int signal_fd, std::function<void()> drain)
-    : main_(main), drain_(std::move(drain)) {
+SessionEnd::SessionEnd(Window& main, int signal_fd, std::function<void()> drain, std::function<void()> run_now)
+    : main_(main), drain_(std::move(drain)), run_now_(std::move(run_now)) {
     if (signal_fd >= 0) {
         notifier_ = std::make_unique<QSocketNotifier>(signal_fd, QSocketNotifier::Read);
         QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] {
@@ -16,8 +16,8 @@ SessionEnd::SessionEnd(Window& main, int signal_fd, std::function<void()> drain)
     }
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         // The session manager asks before the logout; the data this program
-        // keeps is what its close saves, so it closes now rather than be
-        // killed later with nothing saved.
+        // keeps is what its close saves, so it closes now, before Qt answers
+        // the manager, rather than be killed later with nothing saved.
         logout_ = QObject::connect(app, &QGuiApplication::commitDataRequest, [this](QSessionManager&) { end(); });
     }
 }
@@ -25,7 +25,9 @@ SessionEnd::SessionEnd(Window& main, int signal_fd, std::function<void()> drain)
 SessionEnd::~SessionEnd() { QObject::disconnect(logout_); }
 
 void SessionEnd::end() {
-    if (!main_.closed()) main_.post_session_end();
+    if (main_.closed()) return;
+    main_.post_session_end();
+    if (run_now_) run_now_();
 }
 
 }  // namespace vqd::qt

@@ -5,7 +5,10 @@
 // options are saved, and the program ends when the window is gone.
 //
 // The close takes its turn with the user's input: if a handler is waiting
-// when the session ends, the window closes right after it returns.
+// when the session ends, the window closes right after it returns. Otherwise
+// it runs at once, before the session manager gets its answer: once every
+// program has answered, the manager may end the session (and the X
+// connection) without waiting any longer.
 #pragma once
 
 #include "model/window.h"
@@ -21,8 +24,10 @@ namespace vqd::qt {
 class SessionEnd {
 public:
     // `signal_fd` becomes readable when a termination signal arrived; `drain`
-    // reads it empty. Pass -1 to watch the session manager only.
-    SessionEnd(Window& main, int signal_fd, std::function<void()> drain);
+    // reads it empty. Pass -1 to watch the session manager only. `run_now`
+    // runs what the scheduler has due at once when no handler runs (the
+    // driver's run_now()); without it the close waits for the driver's turn.
+    SessionEnd(Window& main, int signal_fd, std::function<void()> drain, std::function<void()> run_now = {});
     ~SessionEnd();
     SessionEnd(const SessionEnd&) = delete;
     SessionEnd& operator=(const SessionEnd&) = delete;
@@ -32,6 +37,7 @@ private:
 
     Window& main_;
     std::function<void()> drain_;
+    std::function<void()> run_now_;
     std::unique_ptr<QSocketNotifier> notifier_;
     QMetaObject::Connection logout_;
 };
