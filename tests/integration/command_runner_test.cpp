@@ -7,6 +7,10 @@
 #include "platform/posix/posix_text_files.h"
 
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
+
+#include <sstream>
 
 namespace vqd::it {
 namespace {
@@ -67,12 +71,30 @@ TEST_F(CommandRunnerTest, ImpossibleLinesFailAtOnce) {
     EXPECT_EQ(client.calls(), 0);
 }
 
+// One line of /proc/PID/status, such as "SigBlk:\t0000000000000000".
+std::string status_line(pid_t pid, const std::string& key) {
+    std::istringstream status(slurp("/proc/" + std::to_string(pid) + "/status"));
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind(key + ":", 0) == 0) return line.substr(key.size() + 1);
+    return "(none)";
+}
+
 TEST_F(CommandRunnerTest, UserCommandRunsThroughTheShellWithNothingOfOursInherited) {
     client.configure("delay_ms=1500\n");
-    // A descriptor we forgot to mark close-on-exec must not reach the command.
+    // A descriptor we forgot to mark close-on-exec must not reach the command,
+    // nor a signal we ignore (the program ignores SIGXFSZ) or block.
     int leak[2];
     ASSERT_EQ(::pipe(leak), 0);
+    struct sigaction ignore {}, before_xfsz {};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGXFSZ, &ignore, &before_xfsz);
+    sigset_t usr1, before_mask;
+    sigemptyset(&usr1);
+    sigaddset(&usr1, SIGUSR1);
+    ::pthread_sigmask(SIG_BLOCK, &usr1, &before_mask);
     runner.run("exec '" + client.path() + "' -conf=" + client.conf + " getblockcount", WindowStyle::NormalWithFocus);
+    ::pthread_sigmask(SIG_SETMASK, &before_mask, nullptr);
+    ::sigaction(SIGXFSZ, &before_xfsz, nullptr);
     ::close(leak[0]);
     ::close(leak[1]);
 
@@ -85,6 +107,12 @@ TEST_F(CommandRunnerTest, UserCommandRunsThroughTheShellWithNothingOfOursInherit
         fds[fd.path().filename().string()] = fs::read_symlink(fd.path()).string();
     const std::map<std::string, std::string> only_null = {{"0", "/dev/null"}, {"1", "/dev/null"}, {"2", "/dev/null"}};
     EXPECT_EQ(fds, only_null);
+    EXPECT_EQ(status_line(pid, "SigBlk"), "\t0000000000000000");
+    EXPECT_EQ(status_line(pid, "SigIgn"), "\t0000000000000000");
+    // A session of its own (the shell led it, then became the client), and no
+    // child of ours: the step between us and it has ended.
+    EXPECT_EQ(::getsid(pid), pid);
+    EXPECT_NE(status_line(pid, "PPid"), "\t" + std::to_string(::getpid()));
 }
 
 TEST_F(CommandRunnerTest, ReturnsWhileTheClientStillRuns) {

@@ -3,15 +3,18 @@
 #include "platform/failure.h"
 
 #include <algorithm>
-#include <cstdlib>
-#include <optional>
-#include <string_view>
 #include <cctype>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <linux/close_range.h>
+#include <optional>
+#include <pthread.h>
+#include <sched.h>
+#include <string_view>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -29,21 +32,26 @@ constexpr const char* kShell = "/bin/sh";
 // as written, and `call` simply runs the program it names.
 constexpr const char* kBatchScript = "call() { \"$@\"; }; . \"$1\"";
 
-void write_errno(int fd, int error) {
-    // Nothing more can be done in a child when this fails.
-    [[maybe_unused]] auto n = ::write(fd, &error, sizeof error);
-}
+// What the two children need. They share our memory, so they hand back the
+// outcome in `error`.
+struct SpawnJob {
+    char* const* argv;
+    char* program_stack;  // the top of the program's stack until its exec
+    int error = 0;
+};
 
-// Runs in the grandchild, between fork and exec: async-signal-safe calls only.
-[[noreturn]] void exec_detached(char* const argv[], int error_pipe) {
+// Runs in the program's own process between its start and the exec, on our
+// memory while the intermediate child waits (as after vfork): it may change
+// only what is its own (signal dispositions, descriptors, session).
+int exec_program(void* arg) {
+    auto* job = static_cast<SpawnJob*>(arg);
     ::setsid();
-    sigset_t none;
-    sigemptyset(&none);
-    sigprocmask(SIG_SETMASK, &none, nullptr);
+    // Every disposition back to the default: an ignored signal (we ignore
+    // SIGXFSZ) would stay ignored in the program, and no handler of ours may
+    // run here. Only then is the mask, which blocked everything, cleared.
     struct sigaction dfl {};
     dfl.sa_handler = SIG_DFL;
-    for (int sig = 1; sig < NSIG; ++sig) sigaction(sig, &dfl, nullptr);
-
+    for (int sig = 1; sig < NSIG; ++sig) ::sigaction(sig, &dfl, nullptr);
     const int null_fd = ::open("/dev/null", O_RDWR);
     if (null_fd >= 0) {
         ::dup2(null_fd, 0);
@@ -52,12 +60,23 @@ void write_errno(int fd, int error) {
         if (null_fd > 2) ::close(null_fd);
     }
     // Descriptors we hold (sockets, files, pipes of a test runner) must not
-    // live on in the started program; the error pipe closes with the exec.
+    // live on in the started program.
     ::syscall(SYS_close_range, 3U, ~0U, CLOSE_RANGE_CLOEXEC);
-
-    ::execve(kShell, argv, environ);
-    write_errno(error_pipe, errno);
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    ::execve(kShell, job->argv, environ);
+    job->error = errno;
     ::_exit(127);
+}
+
+// The intermediate child: it starts the program and ends at once, so the
+// program is no child of ours; nobody has to wait for it and it never lingers
+// as a zombie. Both children share our memory, so nothing of it is copied.
+int start_and_leave(void* arg) {
+    auto* job = static_cast<SpawnJob*>(arg);
+    if (::clone(exec_program, job->program_stack, CLONE_VM | CLONE_VFORK | SIGCHLD, job) < 0) job->error = errno;
+    ::_exit(0);
 }
 
 void start_detached(const std::string& command_line, std::vector<std::string> args) {
@@ -65,36 +84,32 @@ void start_detached(const std::string& command_line, std::vector<std::string> ar
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
 
-    int pipe_fds[2];
-    if (::pipe2(pipe_fds, O_CLOEXEC) != 0) throw PlatformError("run command", command_line, std::strerror(errno));
+    // One mapping holds the two children's stacks: the intermediate child's
+    // at the top, the program's (until its exec) in the lower half.
+    constexpr std::size_t kStackSize = 128 * 1024;
+    char* stacks = static_cast<char*>(
+        ::mmap(nullptr, 2 * kStackSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0));
+    if (stacks == MAP_FAILED) throw PlatformError("run command", command_line, std::strerror(errno));
+    SpawnJob job{argv.data(), stacks + kStackSize};
 
-    const pid_t middle = ::fork();
-    if (middle < 0) {
-        const int error = errno;
-        ::close(pipe_fds[0]);
-        ::close(pipe_fds[1]);
-        throw PlatformError("run command", command_line, std::strerror(error));
+    // The children start with every signal blocked, so that no handler of
+    // ours runs in them; this thread waits (CLONE_VFORK) until the
+    // intermediate child has ended, which it does once the program has
+    // reached its exec or failed to.
+    sigset_t all, before;
+    sigfillset(&all);
+    ::pthread_sigmask(SIG_SETMASK, &all, &before);
+    const pid_t middle = ::clone(start_and_leave, stacks + 2 * kStackSize, CLONE_VM | CLONE_VFORK | SIGCHLD, &job);
+    const int clone_error = errno;
+    ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    if (middle > 0) {
+        int status = 0;
+        while (::waitpid(middle, &status, 0) < 0 && errno == EINTR) {
+        }
     }
-    if (middle == 0) {
-        const pid_t child = ::fork();
-        if (child == 0) exec_detached(argv.data(), pipe_fds[1]);
-        if (child < 0) write_errno(pipe_fds[1], errno);
-        ::_exit(child < 0 ? 1 : 0);
-    }
-
-    ::close(pipe_fds[1]);
-    int status = 0;
-    while (::waitpid(middle, &status, 0) < 0 && errno == EINTR) {
-    }
-    // End of file here means the grandchild reached its program (the pipe closed
-    // on exec); four bytes are the errno of a failed fork or exec.
-    int error = 0;
-    ssize_t got;
-    while ((got = ::read(pipe_fds[0], &error, sizeof error)) < 0 && errno == EINTR) {
-    }
-    ::close(pipe_fds[0]);
-    if (got == static_cast<ssize_t>(sizeof error))
-        throw PlatformError("run command", command_line, std::strerror(error));
+    ::munmap(stacks, 2 * kStackSize);
+    if (middle < 0) throw PlatformError("run command", command_line, std::strerror(clone_error));
+    if (job.error != 0) throw PlatformError("run command", command_line, std::strerror(job.error));
 }
 
 // Words the shell runs itself: reserved words and the builtins of a POSIX sh
