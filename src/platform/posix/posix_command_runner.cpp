@@ -42,7 +42,9 @@ struct SpawnJob {
 
 // Runs in the program's own process between its start and the exec, on our
 // memory while the intermediate child waits (as after vfork): it may change
-// only what is its own (signal dispositions, descriptors, session).
+// only what is its own (signal dispositions, descriptors, session). This is
+// what posix_spawn does, but Debian 12's posix_spawn leaves the C library's
+// two internal real-time signals ignored in the program it starts.
 int exec_program(void* arg) {
     auto* job = static_cast<SpawnJob*>(arg);
     ::setsid();
