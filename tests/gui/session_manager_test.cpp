@@ -2,7 +2,6 @@
 // this test plays (XSMP through libSM): a checkpoint leaves it running with
 // nothing saved, while a logout ("save yourself" with shutdown) closes its
 // window the way a user's close does (position and options saved) and ends it.
-#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
@@ -209,9 +208,3 @@ TEST_F(SessionManagerTest, ACheckpointLeavesTheProgramRunningAndALogoutClosesItS
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -2,7 +2,6 @@
 // closes its main window the way a user's close does (position and options
 // saved) and exits normally. A signal it was started with ignored (nohup)
 // does not end it.
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -75,9 +74,3 @@ TEST_F(SessionSignalTest, AHangupIgnoredAtStartStaysIgnored) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -98,7 +98,7 @@ TEST_F(WaitInputTest, ATerminationSignalClosesTheSettingsAsCancelledAndSavesTheM
     store("AlwaysOnTopTimer_TICKBOX", "0");
     SessionSignals session_signals;
     start();
-    qt::SessionEnd session_end(*main, session_signals.fd(), [&] { session_signals.take(); });
+    qt::SessionEnd session_end(*main, session_signals.fd(), [&] { session_signals.take(); }, [&] { driver.run_now(); });
     ASSERT_TRUE(open_settings());
     platform.store.writes.clear();
     ASSERT_EQ(std::raise(SIGTERM), 0);

@@ -27,7 +27,7 @@ SessionEnd::~SessionEnd() { QObject::disconnect(logout_); }
 void SessionEnd::end() {
     if (main_.closed()) return;
     main_.post_session_end();
-    if (run_now_) run_now_();
+    run_now_();
 }
 
 }  // namespace vqd::qt

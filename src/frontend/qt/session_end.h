@@ -26,8 +26,8 @@ public:
     // `signal_fd` becomes readable when a termination signal arrived; `drain`
     // reads it empty. Pass -1 to watch the session manager only. `run_now`
     // runs what the scheduler has due at once when no handler runs (the
-    // driver's run_now()); without it the close waits for the driver's turn.
-    SessionEnd(Window& main, int signal_fd, std::function<void()> drain, std::function<void()> run_now = {});
+    // driver's run_now()).
+    SessionEnd(Window& main, int signal_fd, std::function<void()> drain, std::function<void()> run_now);
     ~SessionEnd();
     SessionEnd(const SessionEnd&) = delete;
     SessionEnd& operator=(const SessionEnd&) = delete;
