@@ -9,6 +9,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
+#include <QProxyStyle>
+#include <QStyleFactory>
+#include <QStyleOption>
+
+#include <set>
 
 namespace vqd::gui_test {
 namespace {
@@ -165,6 +171,54 @@ TEST_F(RenderTest, WindowFollowsStoredPlacementAndReportsMoves) {
     QCoreApplication::processEvents();
     EXPECT_EQ(view->window()->pos().x(), qRound(1000 * ppt));
     EXPECT_FLOAT_EQ(main->left(), 1000.0f);
+}
+
+// The style's picture cache is keyed by palette identity, and Qt keeps part of
+// every key it has seen; a window opened again must draw with the palettes the
+// first opening drew with, or each opening leaves memory behind for good.
+class PaletteRecordingStyle final : public QProxyStyle {
+public:
+    explicit PaletteRecordingStyle(std::set<qint64>& seen)
+        : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))), seen_(seen) {}
+    void drawPrimitive(PrimitiveElement e, const QStyleOption* o, QPainter* p, const QWidget* w) const override {
+        if (e == PE_PanelButtonCommand) seen_.insert(o->palette.cacheKey());
+        QProxyStyle::drawPrimitive(e, o, p, w);
+    }
+    void drawComplexControl(ComplexControl c, const QStyleOptionComplex* o, QPainter* p,
+                            const QWidget* w) const override {
+        if (c == CC_ScrollBar) seen_.insert(o->palette.cacheKey());
+        QProxyStyle::drawComplexControl(c, o, p, w);
+    }
+
+private:
+    std::set<qint64>& seen_;
+};
+
+TEST_F(RenderTest, SettingsOpenedAgainDrawsButtonsAndScrollBarsWithTheFirstOpeningsPalettes) {
+    std::set<qint64> first, again;
+    std::set<qint64>* recording = &first;
+    std::set<qint64> seen;
+    QApplication::setStyle(new PaletteRecordingStyle(seen));
+    store("CLI_GBC_BAT_TICKBOX", "1");
+    store("RUN_COMMAND_TICKBOX", "1");
+    start();
+    for (int opening = 0; opening < 3; ++opening) {
+        SCOPED_TRACE(opening);
+        ASSERT_TRUE(open_settings());
+        QPointer<QWidget> settings = view->modal_child()->window();
+        seen.clear();
+        (void)grab(settings);
+        *recording = seen;
+        recording = &again;
+        click(settings_widget("CLOSE_BUTTON"));
+        ASSERT_TRUE(wait_until([&] { return settings.isNull(); }));
+        if (opening > 0) {
+            EXPECT_FALSE(again.empty());
+            for (qint64 key : again) EXPECT_TRUE(first.count(key)) << "a palette the first opening did not draw with";
+        }
+    }
+    EXPECT_FALSE(first.empty());
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
 }
 
 }  // namespace

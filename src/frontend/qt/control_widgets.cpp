@@ -2,8 +2,34 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyleOptionButton>
+#include <QStyleOptionSlider>
+
+#include <deque>
 
 namespace vqd::qt {
+
+const QPalette& shared_palette(const QPalette& palette) {
+    // A handful of colour sets exist (the windows' controls, enabled and
+    // not); the bound only keeps a theme that keeps changing from growing it.
+    constexpr std::size_t kKept = 32;
+    static std::deque<QPalette> kept;
+    for (const QPalette& p : kept)
+        if (p.isCopyOf(palette) || p == palette) return p;
+    if (kept.size() == kKept) kept.pop_front();
+    kept.push_back(palette);
+    return kept.back();
+}
+
+void SharedPaletteButton::initStyleOption(QStyleOptionButton* option) const {
+    QPushButton::initStyleOption(option);
+    option->palette = shared_palette(option->palette);
+}
+
+void SharedPaletteScrollBar::initStyleOption(QStyleOptionSlider* option) const {
+    QScrollBar::initStyleOption(option);
+    option->palette = shared_palette(option->palette);
+}
 
 void ClickLabel::mousePressEvent(QMouseEvent* event) {
     pressed_ = event->button() == Qt::LeftButton;

@@ -13,7 +13,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
-#include <QPixmapCache>
 #include <QTimer>
 #include <QWindow>
 
@@ -185,6 +184,8 @@ QWidget* WindowView::create_widget(Control& control) {
     case ControlKind::TextBox:
         if (control.multiline()) {
             auto* edit = new QPlainTextEdit(canvas_);
+            edit->setVerticalScrollBar(new SharedPaletteScrollBar(Qt::Vertical, edit));
+            edit->setHorizontalScrollBar(new SharedPaletteScrollBar(Qt::Horizontal, edit));
             edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
             edit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
             QObject::connect(edit, &QPlainTextEdit::textChanged, [this, c, edit] {
@@ -206,7 +207,7 @@ QWidget* WindowView::create_widget(Control& control) {
         break;
     }
     case ControlKind::Button: {
-        auto* button = new QPushButton(canvas_);
+        auto* button = new SharedPaletteButton(canvas_);
         button->setAutoDefault(false);
         QObject::connect(button, &QPushButton::clicked, [this, c] { model_.post_click(*c); });
         w = button;
@@ -513,14 +514,7 @@ void WindowView::open_modal_child() {
 void WindowView::retire_child() {
     // We are inside the child's own change notification: let it finish first.
     WindowView* dead = child_.release();
-    QTimer::singleShot(0, qApp, [dead] {
-        delete dead;
-        // The style caches each button's picture under a key that includes
-        // its palette, and every settings window brings fresh palettes: drop
-        // those pictures with the window, or each opening would add about
-        // 100 KB until the cache reaches its 10 MB limit.
-        QPixmapCache::clear();
-    });
+    QTimer::singleShot(0, qApp, [dead] { delete dead; });
 }
 
 void WindowView::model_closed() {
