@@ -181,16 +181,24 @@ public:
     explicit PaletteRecordingStyle(std::set<qint64>& seen)
         : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))), seen_(seen) {}
     void drawPrimitive(PrimitiveElement e, const QStyleOption* o, QPainter* p, const QWidget* w) const override {
-        if (e == PE_PanelButtonCommand) seen_.insert(o->palette.cacheKey());
+        if (e == PE_PanelButtonCommand) record(o, w);
         QProxyStyle::drawPrimitive(e, o, p, w);
     }
     void drawComplexControl(ComplexControl c, const QStyleOptionComplex* o, QPainter* p,
                             const QWidget* w) const override {
-        if (c == CC_ScrollBar) seen_.insert(o->palette.cacheKey());
+        if (c == CC_ScrollBar) record(o, w);
         QProxyStyle::drawComplexControl(c, o, p, w);
     }
 
+    // Drawings whose colour group did not match their widget's state.
+    mutable int wrong_group = 0;
+
 private:
+    void record(const QStyleOption* o, const QWidget* w) const {
+        seen_.insert(o->palette.cacheKey());
+        const bool disabled = o->palette.currentColorGroup() == QPalette::Disabled;
+        if (w && disabled == w->isEnabled()) ++wrong_group;
+    }
     std::set<qint64>& seen_;
 };
 
@@ -198,10 +206,13 @@ TEST_F(RenderTest, SettingsOpenedAgainDrawsButtonsAndScrollBarsWithTheFirstOpeni
     std::set<qint64> first, again;
     std::set<qint64>* recording = &first;
     std::set<qint64> seen;
-    QApplication::setStyle(new PaletteRecordingStyle(seen));
-    store("CLI_GBC_BAT_TICKBOX", "1");
-    store("RUN_COMMAND_TICKBOX", "1");
+    auto* style = new PaletteRecordingStyle(seen);
+    QApplication::setStyle(style);
+    // No poll option ticked: the main window's two poll buttons are disabled,
+    // and they draw first; the Settings buttons are enabled.
     start();
+    ASSERT_FALSE(widget("GETBLOCKCOUNT_BUTTON")->isEnabled());
+    (void)grab(view->window());
     for (int opening = 0; opening < 3; ++opening) {
         SCOPED_TRACE(opening);
         ASSERT_TRUE(open_settings());
@@ -218,6 +229,8 @@ TEST_F(RenderTest, SettingsOpenedAgainDrawsButtonsAndScrollBarsWithTheFirstOpeni
         }
     }
     EXPECT_FALSE(first.empty());
+    // Shared or not, a disabled button draws disabled and an enabled one does not.
+    EXPECT_EQ(style->wrong_group, 0);
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
 }
 

@@ -21,14 +21,26 @@ const QPalette& shared_palette(const QPalette& palette) {
     return kept.back();
 }
 
+namespace {
+
+// The group a palette draws with (enabled, disabled, inactive window) is the
+// option's own and no part of the palette's identity: keep it.
+void use_shared_palette(QStyleOption& option) {
+    const QPalette::ColorGroup group = option.palette.currentColorGroup();
+    option.palette = shared_palette(option.palette);
+    option.palette.setCurrentColorGroup(group);
+}
+
+}  // namespace
+
 void SharedPaletteButton::initStyleOption(QStyleOptionButton* option) const {
     QPushButton::initStyleOption(option);
-    option->palette = shared_palette(option->palette);
+    use_shared_palette(*option);
 }
 
 void SharedPaletteScrollBar::initStyleOption(QStyleOptionSlider* option) const {
     QScrollBar::initStyleOption(option);
-    option->palette = shared_palette(option->palette);
+    use_shared_palette(*option);
 }
 
 void ClickLabel::mousePressEvent(QMouseEvent* event) {
