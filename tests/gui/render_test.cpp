@@ -178,8 +178,7 @@ TEST_F(RenderTest, WindowFollowsStoredPlacementAndReportsMoves) {
 // first opening drew with, or each opening leaves memory behind for good.
 class PaletteRecordingStyle final : public QProxyStyle {
 public:
-    explicit PaletteRecordingStyle(std::set<qint64>& seen)
-        : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))), seen_(seen) {}
+    PaletteRecordingStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))) {}
     void drawPrimitive(PrimitiveElement e, const QStyleOption* o, QPainter* p, const QWidget* w) const override {
         if (e == PE_PanelButtonCommand) record(o, w);
         QProxyStyle::drawPrimitive(e, o, p, w);
@@ -190,23 +189,22 @@ public:
         QProxyStyle::drawComplexControl(c, o, p, w);
     }
 
-    // Drawings whose colour group did not match their widget's state.
+    // Palette identities drawn with, and drawings whose colour group did not
+    // match their widget's state.
+    mutable std::set<qint64> seen;
     mutable int wrong_group = 0;
 
 private:
     void record(const QStyleOption* o, const QWidget* w) const {
-        seen_.insert(o->palette.cacheKey());
+        seen.insert(o->palette.cacheKey());
         const bool disabled = o->palette.currentColorGroup() == QPalette::Disabled;
         if (w && disabled == w->isEnabled()) ++wrong_group;
     }
-    std::set<qint64>& seen_;
 };
 
 TEST_F(RenderTest, SettingsOpenedAgainDrawsButtonsAndScrollBarsWithTheFirstOpeningsPalettes) {
-    std::set<qint64> first, again;
-    std::set<qint64>* recording = &first;
-    std::set<qint64> seen;
-    auto* style = new PaletteRecordingStyle(seen);
+    std::set<qint64> first;
+    auto* style = new PaletteRecordingStyle;
     QApplication::setStyle(style);
     // No poll option ticked: the main window's two poll buttons are disabled,
     // and they draw first; the Settings buttons are enabled.
@@ -217,15 +215,16 @@ TEST_F(RenderTest, SettingsOpenedAgainDrawsButtonsAndScrollBarsWithTheFirstOpeni
         SCOPED_TRACE(opening);
         ASSERT_TRUE(open_settings());
         QPointer<QWidget> settings = view->modal_child()->window();
-        seen.clear();
+        style->seen.clear();
         (void)grab(settings);
-        *recording = seen;
-        recording = &again;
+        const std::set<qint64> drawn = style->seen;
+        if (opening == 0) first = drawn;
         click(settings_widget("CLOSE_BUTTON"));
         ASSERT_TRUE(wait_until([&] { return settings.isNull(); }));
         if (opening > 0) {
-            EXPECT_FALSE(again.empty());
-            for (qint64 key : again) EXPECT_TRUE(first.count(key)) << "a palette the first opening did not draw with";
+            EXPECT_FALSE(drawn.empty());
+            for (qint64 key : drawn)
+                EXPECT_TRUE(first.count(key)) << "a palette the first opening did not draw with";
         }
     }
     EXPECT_FALSE(first.empty());

@@ -9,19 +9,19 @@
 
 namespace vqd::qt {
 
+namespace {
+
 const QPalette& shared_palette(const QPalette& palette) {
     // A handful of colour sets exist (the windows' controls, enabled and
     // not); the bound only keeps a theme that keeps changing from growing it.
     constexpr std::size_t kKept = 32;
     static std::deque<QPalette> kept;
     for (const QPalette& p : kept)
-        if (p.isCopyOf(palette) || p == palette) return p;
+        if (p == palette) return p;
     if (kept.size() == kKept) kept.pop_front();
     kept.push_back(palette);
     return kept.back();
 }
-
-namespace {
 
 // The group a palette draws with (enabled, disabled, inactive window) is the
 // option's own and no part of the palette's identity: keep it.

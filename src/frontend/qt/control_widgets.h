@@ -4,7 +4,6 @@
 
 #include <QCheckBox>
 #include <QLabel>
-#include <QPalette>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QWidget>
@@ -32,7 +31,6 @@ protected:
 // kilobytes per opening, for as long as the program runs. These two widgets
 // draw with one shared palette per distinct set of colours instead, so a
 // window opened again finds its pictures already made.
-const QPalette& shared_palette(const QPalette& palette);
 
 class SharedPaletteButton final : public QPushButton {
 public:
