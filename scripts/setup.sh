@@ -12,6 +12,8 @@ xvfb xauth x11-utils xdotool imagemagick openbox
 g++-mingw-w64-x86-64-posix wine wine64
 litecoind
 prometheus trayer
+locales-all x11-xserver-utils
+clang libclang-rt-14-dev
 "
 
 missing=""
@@ -21,7 +23,15 @@ for p in $PACKAGES; do
     fi
 done
 
+# The tests run as a user of their own, as people run the program: not root.
+add_test_user() {
+    if [ "$(id -u)" -eq 0 ] && ! id vqd-tester >/dev/null 2>&1; then
+        useradd --create-home --shell /bin/sh vqd-tester
+    fi
+}
+
 if [ -z "$missing" ]; then
+    add_test_user
     exit 0
 fi
 
@@ -39,3 +49,4 @@ export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -q
 # shellcheck disable=SC2086
 $SUDO apt-get install -y -q --no-install-recommends $missing
+add_test_user
