@@ -4,10 +4,12 @@
 #pragma once
 
 #include "platform/settings_store.h"
+#include "platform/text_files.h"
 
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vqd {
 
@@ -33,9 +35,27 @@ struct ExtrasOptions {
 // Whole minutes from 1 to a week; anything else is not a valid stale time.
 std::optional<int> parse_stale_minutes(std::string_view text);
 
-// A stored value that does not convert gives that option's default.
-ExtrasOptions load_extras_options(SettingsStore& store, const std::string& section);
-// Throws PlatformError from the store; the keys written before stay written.
-void save_extras_options(SettingsStore& store, const std::string& section, const ExtrasOptions& options);
+class Settings;
+
+// A stored value that does not convert gives that option's default; a store
+// that cannot be read gives every default, and `settings` keeps the failure.
+ExtrasOptions load_extras_options(const Settings& settings);
+// The five keys in one write of the store, all or none. Throws PlatformError
+// when the store refuses, and also when `settings` could not read the store
+// (a save then would replace what it could not read).
+void save_extras_options(Settings& settings, const ExtrasOptions& options);
+
+// A file the program writes or keeps for another purpose: what it is, and its path.
+struct FileInUse {
+    std::string what;
+    std::string path;
+};
+
+// Why the metrics file cannot be written at `path`, or nothing when it can:
+// the path must be a full one, as the platform has it, and must not name any
+// file of `in_use` (compared as the platform would open them; empty paths are
+// not in use).
+std::optional<std::string> metrics_path_refusal(const std::string& path, const TextFiles& files,
+                                                const std::vector<FileInUse>& in_use);
 
 }  // namespace vqd

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cstdio>
 
 namespace vqd {
 
@@ -60,13 +59,70 @@ std::string count_line(std::string_view what, const std::string& text, const std
     return line + ", " + age_text(now - *at) + " ago";
 }
 
+// A whole number in the C format, whatever the user's locale.
+std::string integer_text(long long v) {
+    char buf[24];
+    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, ec == std::errc{} ? end : buf);
+}
+
+// Whole milliseconds as seconds: "12", "8.008", "0.5". Counted in integers,
+// so the text is exact and never carries a rounding tail or the locale's comma.
+std::string seconds_text(std::int64_t ms) {
+    ms = std::max<std::int64_t>(ms, 0);
+    std::string out = integer_text(ms / 1000);
+    int frac = int(ms % 1000);
+    if (frac == 0) return out;
+    char digits[3] = {char('0' + frac / 100), char('0' + frac / 10 % 10), char('0' + frac % 10)};
+    int n = 3;
+    while (digits[n - 1] == '0') --n;
+    out += '.';
+    out.append(digits, digits + n);
+    return out;
+}
+
+// The length of the valid UTF-8 sequence at the front of `s`, or, when none
+// starts there, of the longest start of one (at least 1 byte), negated: the
+// bytes one U+FFFD stands for.
+int utf8_sequence(std::string_view s) {
+    const auto b = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
+    const unsigned char c = b(0);
+    if (c < 0x80) return 1;
+    int len;
+    unsigned char lo = 0x80, hi = 0xBF;  // range of the second byte
+    if (c >= 0xC2 && c <= 0xDF) len = 2;
+    else if (c == 0xE0) len = 3, lo = 0xA0;  // no overlong forms
+    else if (c == 0xED) len = 3, hi = 0x9F;  // no surrogates
+    else if (c >= 0xE1 && c <= 0xEF) len = 3;
+    else if (c == 0xF0) len = 4, lo = 0x90;
+    else if (c == 0xF4) len = 4, hi = 0x8F;  // nothing above U+10FFFF
+    else if (c >= 0xF1 && c <= 0xF3) len = 4;
+    else return -1;
+    for (int i = 1; i < len; ++i) {
+        if (std::size_t(i) >= s.size()) return -i;
+        const unsigned char x = b(std::size_t(i));
+        if (i == 1 ? (x < lo || x > hi) : (x < 0x80 || x > 0xBF)) return -i;
+    }
+    return len;
+}
+
+// A label value: valid UTF-8 (a reader rejects the whole file otherwise),
+// with backslash, double quote and line feed escaped.
 std::string escape_label(std::string_view v) {
     std::string out;
-    for (char c : v) {
+    while (!v.empty()) {
+        const int n = utf8_sequence(v);
+        if (n < 0) {
+            out += "\xEF\xBF\xBD";  // U+FFFD REPLACEMENT CHARACTER
+            v.remove_prefix(std::size_t(-n));
+            continue;
+        }
+        const char c = v.front();
         if (c == '\\') out += "\\\\";
         else if (c == '"') out += "\\\"";
         else if (c == '\n') out += "\\n";
-        else out += c;
+        else out.append(v.data(), std::size_t(n));
+        v.remove_prefix(std::size_t(n));
     }
     return out;
 }
@@ -83,15 +139,13 @@ struct MetricsWriter {
         out += name;
         out += " gauge\n";
     }
-    void sample(std::string_view name, std::string_view extra_labels, double value) {
-        char num[32];
-        std::snprintf(num, sizeof num, "%.17g", value);
+    void sample(std::string_view name, std::string_view extra_labels, const std::string& value) {
         out += "vqdazer_";
         out += name;
         out += "{" + label;
         out += extra_labels;
         out += "} ";
-        out += num;
+        out += value;
         out += '\n';
     }
 };
@@ -121,22 +175,22 @@ std::string metrics_text(std::string_view section, const NodeState& node, const 
     const auto block = parse_count(node.block);
     const auto peers = parse_count(node.peers);
     w.family("blocks", "Block count the node's client last reported.");
-    if (node.block_read_at && block) w.sample("blocks", "", double(*block));
+    if (node.block_read_at && block) w.sample("blocks", "", integer_text(*block));
     w.family("blocks_age_seconds", "Seconds from the last block count read to the writing of this file.");
-    if (node.block_read_at) w.sample("blocks_age_seconds", "", double(now - *node.block_read_at) / 1000.0);
+    if (node.block_read_at) w.sample("blocks_age_seconds", "", seconds_text(now - *node.block_read_at));
     w.family("connections", "Connection count the node's client last reported.");
-    if (node.peers_read_at && peers) w.sample("connections", "", double(*peers));
+    if (node.peers_read_at && peers) w.sample("connections", "", integer_text(*peers));
     w.family("connections_age_seconds", "Seconds from the last connection count read to the writing of this file.");
-    if (node.peers_read_at) w.sample("connections_age_seconds", "", double(now - *node.peers_read_at) / 1000.0);
+    if (node.peers_read_at) w.sample("connections_age_seconds", "", seconds_text(now - *node.peers_read_at));
     w.family("client_running", "1 while the node's command-line client process runs, 0 when it does not.");
-    if (node.client_running) w.sample("client_running", "", *node.client_running ? 1 : 0);
+    if (node.client_running) w.sample("client_running", "", *node.client_running ? "1" : "0");
     w.family("poll_loop_running", "1 while the 60-second poll loop runs.");
-    w.sample("poll_loop_running", "", node.loop_running ? 1 : 0);
+    w.sample("poll_loop_running", "", node.loop_running ? "1" : "0");
     if (cues_on) {
         w.family("health_cue", "1 while a health cue is raised.");
-        w.sample("health_cue", ",cue=\"stale_tip\"", cues.stale_tip ? 1 : 0);
-        w.sample("health_cue", ",cue=\"no_peers\"", cues.no_peers ? 1 : 0);
-        w.sample("health_cue", ",cue=\"silent_client\"", cues.silent_client ? 1 : 0);
+        w.sample("health_cue", ",cue=\"stale_tip\"", cues.stale_tip ? "1" : "0");
+        w.sample("health_cue", ",cue=\"no_peers\"", cues.no_peers ? "1" : "0");
+        w.sample("health_cue", ",cue=\"silent_client\"", cues.silent_client ? "1" : "0");
     }
     return w.out;
 }

@@ -12,7 +12,9 @@ namespace vqd {
 inline bool is_batch_file_path(std::string_view path) {
     if (path.size() < 4) return false;
     std::string ext(path.substr(path.size() - 4));
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    // ASCII letters only: std::tolower follows the user's locale.
+    for (char& c : ext)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     return ext == ".bat" || ext == ".cmd";
 }
 

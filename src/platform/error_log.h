@@ -6,6 +6,8 @@
 #include <ctime>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace vqd {
 
@@ -15,6 +17,12 @@ public:
     virtual void record(const std::string& message) = 0;
     // Where the log is kept, for the README and the status strip.
     virtual std::string location() const = 0;
+    // The files the program keeps for itself on the disk, each with what it
+    // is ("the error log", "the settings file"), so that no option can name
+    // one of them as a file to write over.
+    virtual std::vector<std::pair<std::string, std::string>> own_files() const {
+        return {{"the error log", location()}};
+    }
 };
 
 // One failure as one log line: "YYYY-MM-DD HH:MM:SS message", local time, with

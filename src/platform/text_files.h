@@ -21,6 +21,15 @@ public:
     // PlatformError when it cannot be opened or read, or when it is longer than
     // 32,767 bytes (the reader's length is a signed 16-bit count).
     virtual std::string read_whole(const std::string& path) = 0;
+
+    // Whether `path` names a file without reference to a working folder: on
+    // Linux it starts with "/", on Windows with a drive (C:\ or C:/) or a share
+    // (\\server\share).
+    virtual bool is_absolute(const std::string& path) const = 0;
+    // Whether the two paths name the same file as the system would open it:
+    // the same file when both exist (through links, "..", doubled separators,
+    // letter case where the system ignores it), else the same full path.
+    virtual bool same_file(const std::string& a, const std::string& b) const = 0;
 };
 
 }  // namespace vqd

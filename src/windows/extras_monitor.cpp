@@ -4,6 +4,7 @@
 #include "windows/main_window.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace vqd {
 
@@ -34,16 +35,41 @@ ExtrasMonitor::~ExtrasMonitor() = default;
 
 void ExtrasMonitor::start() {
     scheduler().run_handler(*this, nullptr, "Extras_Load", [this] {
-        options_ = load_extras_options(services_.store, services_.executable.name());
+        // Through the main window's settings, so a store that cannot be read
+        // here also keeps every later save from replacing it.
+        Settings& settings = main_.settings();
+        const bool known_failure = !settings.read_failure().empty();
+        options_ = load_extras_options(settings);
         auto& timer = (*this)["EXTRAS_MONITOR_TIMER"];
         timer.set_interval(1000);
         timer.set_enabled(options_.health_cues || options_.metrics_file);
         metrics_due_ = options_.metrics_file;
+        // The main window reported a failure of its own reads; a first one
+        // here is reported here, once the options have their defaults.
+        if (!known_failure && !settings.read_failure().empty())
+            throw std::runtime_error("The stored settings could not be read; every option of the additions took "
+                                     "its default: " + settings.read_failure());
     });
 }
 
+std::optional<std::string> ExtrasMonitor::metrics_path_refusal(const std::string& path) const {
+    std::vector<FileInUse> in_use;
+    for (auto& [what, file] : services_.errors.own_files()) in_use.push_back({what, file});
+    static constexpr std::pair<const char*, const char*> kHolders[] = {
+        {"CLI_STOP_BAT_FULL_LOCATION_TEXTBOX", "the stop batch file"},
+        {"CLI_GBC_FULL_BAT_LOCATION_TEXTBOX", "the block count batch file"},
+        {"CLI_GCC_FULL_BAT_LOCATION_TEXTBOX", "the connection count batch file"},
+        {"CLI_GBC_FULL_LOG_LOCATION_TEXTBOX", "the block count log"},
+        {"CLI_GCC_FULL_LOG_LOCATION_TEXTBOX", "the connection count log"},
+    };
+    for (auto [holder, what] : kHolders) in_use.push_back({what, main_[holder].text()});
+    return vqd::metrics_path_refusal(path, services_.files, in_use);
+}
+
 void ExtrasMonitor::apply_options(const ExtrasOptions& options) {
-    save_extras_options(services_.store, services_.executable.name(), options);
+    if (options.metrics_file)
+        if (auto refusal = metrics_path_refusal(options.metrics_path)) throw std::invalid_argument(*refusal);
+    save_extras_options(main_.settings(), options);
     if (!options.health_cues) cues_ = Cues{};
     options_ = options;
     // A file just turned on (or moved) is written at the next tick, whatever changed.
@@ -67,6 +93,9 @@ void ExtrasMonitor::EXTRAS_MONITOR_TIMER_Timer() {
 }
 
 void ExtrasMonitor::write_metrics() {
+    // Checked at every write: the main window's batch files and logs may
+    // have moved onto this path since the option was saved.
+    if (auto refusal = metrics_path_refusal(options_.metrics_path)) throw std::invalid_argument(*refusal);
     // The file is written whole beside itself and renamed, so a collector
     // reading it at any moment sees the previous file or this one.
     services_.files.write_whole(options_.metrics_path,

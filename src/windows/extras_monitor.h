@@ -18,6 +18,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -52,7 +53,13 @@ public:
     MainWindow& main_window() const { return main_; }
     const ExtrasOptions& options() const { return options_; }
     // Stores the options and applies them at once (from the Extras window's Save).
+    // Throws, storing and applying nothing, when the metrics file is on and
+    // its path is refused, or when the store refuses the save.
     void apply_options(const ExtrasOptions& options);
+    // Why the metrics file cannot go to `path`, or nothing: it must be a full
+    // path and none of the program's own files (the settings file, the error
+    // log, the batch files and logs the main window holds the paths of).
+    std::optional<std::string> metrics_path_refusal(const std::string& path) const;
 
     const NodeState& node() const { return watch_.state(); }
     const Cues& cues() const { return cues_; }

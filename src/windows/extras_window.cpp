@@ -51,8 +51,7 @@ void ExtrasWindow::SAVE_BUTTON_Click() {
     o.stale_minutes = *minutes;
     o.metrics_file = c["METRICS_FILE_TICKBOX"].value() == 1;
     o.metrics_path = c["METRICS_PATH_TEXTBOX"].text();
-    if (o.metrics_file && o.metrics_path.empty()) throw std::invalid_argument("the metrics file needs a full path");
-    monitor_.apply_options(o);
+    monitor_.apply_options(o);  // refuses a path the metrics file cannot take
     close();
 }
 

@@ -39,6 +39,7 @@ public:
     int countdown_seconds() const { return countdown_seconds_; }
     // The settings window while it is open, else nullptr.
     SettingsWindow* settings_window() const;
+    Settings& settings() { return settings_; }
 
     // --- Handlers ---
     void START_STOP_BUTTON_Click();

@@ -88,28 +88,43 @@ std::string format_coordinate(float v) {
     return std::string(buf, end);
 }
 
-std::string Settings::raw(const SettingKey& key) const {
+std::string Settings::raw(std::string_view key, std::string_view fallback) const {
     try {
-        return store_.get(std::string(kApplication), section(), std::string(key.name), std::string(key.fallback));
+        return store_.get(std::string(kApplication), section(), std::string(key), std::string(fallback));
     } catch (const PlatformError& e) {
         if (read_failure_.empty()) read_failure_ = e.what();
-        return std::string(key.fallback);
+        return std::string(fallback);
     }
 }
 
+namespace {
+std::string_view extra_key(std::string_view name) {
+    if (name.find('.') == std::string_view::npos)
+        throw std::invalid_argument("\"" + std::string(name) + "\" is not a name for a key of the additions");
+    return name;
+}
+}  // namespace
+
 int Settings::tick(std::string_view name) const {
     const auto& key = setting_key(name);
-    if (auto v = parse_tick(raw(key))) return *v;
+    if (auto v = parse_tick(raw(key.name, key.fallback))) return *v;
     return *parse_tick(key.fallback);
 }
 
 float Settings::coordinate(std::string_view name) const {
     const auto& key = setting_key(name);
-    if (auto v = parse_coordinate(raw(key))) return *v;
+    if (auto v = parse_coordinate(raw(key.name, key.fallback))) return *v;
     return *parse_coordinate(key.fallback);
 }
 
-std::string Settings::text(std::string_view name) const { return raw(setting_key(name)); }
+std::string Settings::text(std::string_view name) const {
+    const auto& key = setting_key(name);
+    return raw(key.name, key.fallback);
+}
+
+std::string Settings::extra(std::string_view name, std::string_view fallback) const {
+    return raw(extra_key(name), fallback);
+}
 
 Settings::Batch& Settings::Batch::tick(std::string_view key, int value) {
     values_.emplace_back(setting_key(key).name, std::to_string(value));
@@ -123,6 +138,11 @@ Settings::Batch& Settings::Batch::coordinate(std::string_view key, float value) 
 
 Settings::Batch& Settings::Batch::text(std::string_view key, const std::string& value) {
     values_.emplace_back(setting_key(key).name, value);
+    return *this;
+}
+
+Settings::Batch& Settings::Batch::extra(std::string_view key, const std::string& value) {
+    values_.emplace_back(extra_key(key), value);
     return *this;
 }
 

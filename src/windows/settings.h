@@ -51,6 +51,10 @@ public:
     int tick(std::string_view key) const;
     float coordinate(std::string_view key) const;
     std::string text(std::string_view key) const;
+    // A key outside the table: the additions' own settings, whose names hold a
+    // dot, which no control's name can. Throws std::invalid_argument for a
+    // name without one. A read that fails counts as any other failed read.
+    std::string extra(std::string_view key, std::string_view fallback) const;
 
     // Values gathered for one write of the store, in the order they were added.
     class Batch {
@@ -58,6 +62,8 @@ public:
         Batch& tick(std::string_view key, int value);
         Batch& coordinate(std::string_view key, float value);
         Batch& text(std::string_view key, const std::string& value);
+        // A key outside the table, as Settings::extra reads it.
+        Batch& extra(std::string_view key, const std::string& value);
         const SettingsStore::Values& values() const { return values_; }
 
     private:
@@ -74,7 +80,7 @@ public:
     const std::string& read_failure() const { return read_failure_; }
 
 private:
-    std::string raw(const SettingKey& key) const;
+    std::string raw(std::string_view key, std::string_view fallback) const;
     SettingsStore& store_;
     const ExecutableName& executable_;
     mutable std::string read_failure_;

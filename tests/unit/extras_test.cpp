@@ -7,8 +7,18 @@
 #include "windows/extras_monitor.h"
 #include "windows/extras_window.h"
 
+#include <clocale>
+
 namespace vqd::test {
 namespace {
+
+// The C library's locale for one scope, as the Qt front end sets the user's
+// for the whole program; the C locale again afterwards.
+struct ScopedLocale {
+    bool ok;
+    explicit ScopedLocale(const char* name) : ok(std::setlocale(LC_ALL, name) != nullptr) {}
+    ~ScopedLocale() { std::setlocale(LC_ALL, "C"); }
+};
 
 const std::string kMetrics = "/var/lib/node_exporter/textfile/node.prom";
 
@@ -41,17 +51,18 @@ TEST_F(Extras, CountsAreParsedLikeTheClientWritesThem) {
 }
 
 TEST_F(Extras, OptionsAreOffByDefaultAndABadStoredValueGivesTheDefault) {
-    EXPECT_EQ(load_extras_options(platform.store, "VQ-DAZ-ER"), ExtrasOptions{});
+    Settings settings(platform.store, platform.executable);
+    EXPECT_EQ(load_extras_options(settings), ExtrasOptions{});
     put(std::string(kStaleMinutesKey), "0");
     put(std::string(kHealthCuesKey), "yes");
-    EXPECT_EQ(load_extras_options(platform.store, "VQ-DAZ-ER"), ExtrasOptions{});
+    EXPECT_EQ(load_extras_options(settings), ExtrasOptions{});
     for (const char* bad : {"", "0", "10081", "2.5", "-3", "999999"}) EXPECT_FALSE(parse_stale_minutes(bad)) << bad;
     EXPECT_EQ(parse_stale_minutes(" 45 "), 45);
 
     ExtrasOptions o{.tray_icon_off = true, .health_cues = true, .stale_minutes = 12, .metrics_file = true,
                     .metrics_path = kMetrics};
-    save_extras_options(platform.store, "VQ-DAZ-ER", o);
-    EXPECT_EQ(load_extras_options(platform.store, "VQ-DAZ-ER"), o);
+    save_extras_options(settings, o);
+    EXPECT_EQ(load_extras_options(settings), o);
     // Every key holds a dot, so no control of any window can share its name.
     for (const auto& key : platform.store.writes) EXPECT_NE(key.find('.'), std::string::npos) << key;
 }
@@ -195,6 +206,48 @@ TEST_F(Extras, ALabelValueIsEscaped) {
     EXPECT_NE(text.find("section=\"a\\\"b\\\\c\""), std::string::npos) << text;
 }
 
+TEST_F(Extras, ALabelValueIsValidUtf8WithEveryBrokenSequenceReplaced) {
+    const std::string fffd = "\xEF\xBF\xBD";
+    const struct {
+        std::string section, label;
+    } cases[] = {
+        {"a\nb", "a\\nb"},
+        {"Zürich-Knoten \xF0\x9F\x98\x80", "Zürich-Knoten \xF0\x9F\x98\x80"},
+        {"node\xFF", "node" + fffd},            // a byte that never starts a character
+        {"node\xC3", "node" + fffd},            // cut short at the end
+        {"\xE2\x82x", fffd + "x"},             // cut short before an ASCII byte: one replacement
+        {"\xC0\xAF", fffd + fffd},             // an overlong "/"
+        {"\xED\xA0\x80", fffd + fffd + fffd}, // a UTF-16 surrogate
+        {"\xF4\x90\x80\x80", fffd + fffd + fffd + fffd},  // above U+10FFFF
+        {"\x80\"\xBF", fffd + "\\\"" + fffd},
+    };
+    for (const auto& c : cases) {
+        const std::string text = metrics_text(c.section, NodeState{}, Cues{}, false, 0);
+        EXPECT_NE(text.find("{section=\"" + c.label + "\"} 0\n"), std::string::npos) << text;
+    }
+}
+
+TEST_F(Extras, MetricsNumbersAreExactAndInTheCFormatUnderAnyLocale) {
+    const struct {
+        std::int64_t age_ms;
+        std::string text;
+    } ages[] = {{8008, "8.008"}, {12000, "12"}, {500, "0.5"}, {0, "0"}, {61010, "61.01"},
+                {1234567890123, "1234567890.123"}};
+    for (const char* name : {"de_DE.UTF-8", "tr_TR.UTF-8", "C"}) {
+        ScopedLocale locale(name);
+        ASSERT_TRUE(locale.ok) << name << " is not installed (package locales-all)";
+        for (const auto& age : ages) {
+            NodeState n;
+            n.block = "2718281\n";
+            n.block_read_at = 1000;
+            const std::string text = metrics_text("s", n, Cues{}, false, 1000 + age.age_ms);
+            EXPECT_NE(text.find("vqdazer_blocks_age_seconds{section=\"s\"} " + age.text + "\n"), std::string::npos)
+                << name << "\n" << text;
+            EXPECT_NE(text.find("vqdazer_blocks{section=\"s\"} 2718281\n"), std::string::npos) << text;
+        }
+    }
+}
+
 TEST_F(Extras, AFailedMetricsWriteGoesToTheMainWindowsErrorPathOnceAndIsRetried) {
     put(std::string(kMetricsFileKey), "1");
     put(std::string(kMetricsPathKey), kMetrics);
@@ -273,6 +326,83 @@ TEST_F(Extras, TheExtrasWindowSavesOnlyValidOptionsAndAppliesThem) {
     EXPECT_TRUE(scheduler.timer_due((*monitor)["EXTRAS_MONITOR_TIMER"]).has_value());
     // The 29 keys of the two windows are untouched by a save here.
     for (const auto& key : platform.store.writes) EXPECT_EQ(key.rfind("Extras.", 0), 0u) << key;
+}
+
+// The metrics file must never land in the working folder or over a file the
+// program keeps or runs. Fake paths of both kinds: the fakes take either.
+TEST_F(Extras, TheExtrasWindowRefusesAMetricsPathThatIsRelativeOrAFileOfTheProgram) {
+    configure_files();
+    platform.errors.own = {{"the settings file", "/home/u/.config/VQ-DAZ-ER/VQ-DAZ-ER.ini"},
+                           {"the error log", "/home/u/.config/VQ-DAZ-ER/VQ-DAZ-ER-errors.log"}};
+    start_all();
+    ExtrasWindow* opened = nullptr;
+    monitor->on_extras_opened = [&](ExtrasWindow& w) { opened = &w; };
+    const struct {
+        std::string path, reason;
+    } cases[] = {
+        {"", "the metrics file needs a full path"},
+        {"node.prom", "the metrics file needs a full path, not \"node.prom\""},
+        {"textfile/node.prom", "needs a full path"},
+        {"/home/u/.config/VQ-DAZ-ER//./VQ-DAZ-ER.ini", "that is the settings file"},
+        {"/home/u/.config/x/../VQ-DAZ-ER/VQ-DAZ-ER-errors.log", "that is the error log"},
+        {kStopBat, "that is the stop batch file"},
+        {kGbcBat, "that is the block count batch file"},
+        {kGccBat, "that is the connection count batch file"},
+        {kGbcLog, "that is the block count log"},
+        {"C:\\VQ\\.\\DAZ-ER-GCC.LOG", "that is the connection count log"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        monitor->open_extras();
+        scheduler.run_due();
+        ASSERT_NE(opened, nullptr);
+        ExtrasWindow& w = *opened;
+        w["METRICS_FILE_TICKBOX"].set_value(1);
+        w["METRICS_PATH_TEXTBOX"].set_text(c.path);
+        w.post_click(w["SAVE_BUTTON"]);
+        scheduler.run_due();
+        EXPECT_FALSE(w.closed());
+        EXPECT_NE(w.status().find("SAVE_BUTTON_Click failed: " ), std::string::npos) << w.status();
+        EXPECT_NE(w.status().find(c.reason), std::string::npos) << w.status();
+        EXPECT_EQ(platform.errors.messages.back(), w.status());
+        EXPECT_TRUE(platform.store.writes.empty());
+        EXPECT_FALSE(monitor->options().metrics_file);
+        w.post_click(w["CLOSE_BUTTON"]);
+        scheduler.run_due();
+        opened = nullptr;
+    }
+    // A path of its own is taken.
+    monitor->open_extras();
+    scheduler.run_due();
+    (*opened)["METRICS_FILE_TICKBOX"].set_value(1);
+    (*opened)["METRICS_PATH_TEXTBOX"].set_text(kMetrics);
+    opened->post_click((*opened)["SAVE_BUTTON"]);
+    scheduler.run_due();
+    EXPECT_TRUE(opened->closed());
+    EXPECT_EQ(stored(std::string(kMetricsPathKey)), kMetrics);
+}
+
+// A stored path is checked again at each write: it may be relative from an
+// earlier version, or the main window's files may have moved onto it since.
+TEST_F(Extras, AMetricsPathRefusedAtWritingIsReportedOnceAndNothingIsWritten) {
+    for (const std::string& path : {kGbcLog, std::string("node.prom")}) {
+        SCOPED_TRACE(path);
+        platform = fake::Platform{};
+        configure_files();
+        put(std::string(kMetricsFileKey), "1");
+        put(std::string(kMetricsPathKey), path);
+        start_all();
+        advance_to(1000);
+        click("GETBLOCKCOUNT_BUTTON");
+        advance(10000);
+        EXPECT_NE(main->status().find("EXTRAS_MONITOR_TIMER_Timer failed: the metrics file"), std::string::npos)
+            << main->status();
+        EXPECT_EQ(std::count(platform.files.written.begin(), platform.files.written.end(), path), 0);
+        if (path == kGbcLog) EXPECT_EQ(platform.files.content[kGbcLog], "812345\r\n");
+        EXPECT_EQ(platform.errors.messages.size(), 1u);
+        monitor.reset();
+        main.reset();
+    }
 }
 
 }  // namespace

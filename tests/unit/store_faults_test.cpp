@@ -2,6 +2,9 @@
 // read at start-up, saves that fail at closing, and how many writes a save takes.
 #include "main_window_fixture.h"
 
+#include "extras/extras_options.h"
+#include "windows/extras_monitor.h"
+#include "windows/extras_window.h"
 #include "windows/settings_window.h"
 
 namespace vqd::test {
@@ -9,6 +12,32 @@ namespace {
 
 using StoreStartup = MainWindowTest;
 using StoreSaves = MainWindowTest;
+
+// The additions share the main window's settings, and with them its guard.
+class StoreExtras : public MainWindowTest {
+protected:
+    std::unique_ptr<ExtrasMonitor> monitor;
+    void start_all() {
+        start();
+        monitor = std::make_unique<ExtrasMonitor>(scheduler, platform.services(), *main);
+        monitor->start();
+        scheduler.run_due();
+    }
+    // The Extras window with the metrics file ticked on, saved.
+    ExtrasWindow& save_extras() {
+        ExtrasWindow* opened = nullptr;
+        monitor->on_extras_opened = [&](ExtrasWindow& w) { opened = &w; };
+        monitor->open_extras();
+        scheduler.run_due();
+        EXPECT_NE(opened, nullptr);
+        ExtrasWindow& w = *opened;
+        w["METRICS_FILE_TICKBOX"].set_value(1);
+        w["METRICS_PATH_TEXTBOX"].set_text("/srv/textfile/node.prom");
+        w.post_click(w["SAVE_BUTTON"]);
+        scheduler.run_due();
+        return w;
+    }
+};
 
 std::size_t count_containing(const std::vector<std::string>& messages, const std::string& part) {
     std::size_t n = 0;
@@ -114,6 +143,50 @@ TEST_F(StoreSaves, AutoCloseWithSettingsOpenSavesTheMainWindowWhenTheSettingsPos
         }
         main.reset();
     }
+}
+
+TEST_F(StoreExtras, TheExtrasWindowSavesItsFiveKeysInOneWrite) {
+    start_all();
+    EXPECT_TRUE(save_extras().closed());
+    ASSERT_EQ(platform.store.batches.size(), 1u);
+    EXPECT_EQ(platform.store.batches[0],
+              (std::vector<std::string>{"Extras.TrayIconOff", "Extras.HealthCues", "Extras.StaleMinutes",
+                                        "Extras.MetricsFile", "Extras.MetricsPath"}));
+    EXPECT_EQ(stored("Extras.MetricsPath"), "/srv/textfile/node.prom");
+}
+
+TEST_F(StoreExtras, AfterAFailedReadTheExtrasWindowDoesNotSaveAndSaysWhy) {
+    put("Extras.StaleMinutes", "12");
+    platform.store.unreadable.insert(platform.executable.exe);
+    start_all();
+    EXPECT_EQ(monitor->options().stale_minutes, 30);
+    ExtrasWindow& w = save_extras();
+    EXPECT_FALSE(w.closed());
+    EXPECT_NE(w.status().find("SAVE_BUTTON_Click failed: save settings"), std::string::npos) << w.status();
+    EXPECT_NE(w.status().find("could not be read"), std::string::npos) << w.status();
+    EXPECT_TRUE(platform.store.writes.empty());
+    EXPECT_EQ(stored("Extras.StaleMinutes"), "12");
+    EXPECT_FALSE(monitor->options().metrics_file) << "options not saved are not applied either";
+}
+
+// The main window read the store; it failed only when the additions read it.
+TEST_F(StoreExtras, AFailedReadOfTheExtrasKeysIsReportedAndKeepsEveryWindowFromSaving) {
+    put("MainLeft", "3000");
+    start();
+    platform.store.unreadable.insert(platform.executable.exe);
+    monitor = std::make_unique<ExtrasMonitor>(scheduler, platform.services(), *main);
+    monitor->start();
+    scheduler.run_due();
+    EXPECT_EQ(count_containing(platform.errors.messages, "could not be read"), 1u);
+    EXPECT_NE(main->status().find("could not be read"), std::string::npos) << main->status();
+    EXPECT_EQ(monitor->options(), ExtrasOptions{});
+
+    main->post_close();
+    scheduler.run_due();
+    EXPECT_TRUE(main->closed());
+    EXPECT_TRUE(platform.store.writes.empty());
+    EXPECT_EQ(stored("MainLeft"), "3000");
+    EXPECT_EQ(count_containing(platform.errors.messages, "not saved"), 1u);
 }
 
 }  // namespace

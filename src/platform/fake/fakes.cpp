@@ -45,8 +45,11 @@ void Runner::run(const std::string& command_line, WindowStyle style) {
     if (on_run) on_run(command_line);
 }
 
+// ASCII letters only, as the systems compare image names: std::tolower
+// follows the locale, and under a Turkish one leaves "I" as it is.
 static std::string lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     return s;
 }
 
@@ -78,6 +81,39 @@ std::string Files::read_whole(const std::string& path) {
     if (it == content.end()) throw PlatformError("read file", path, "no such file");
     if (it->second.size() > 32767) throw PlatformError("read file", path, "longer than 32767 bytes");
     return it->second;
+}
+
+bool Files::is_absolute(const std::string& path) const {
+    const auto sep = [](char c) { return c == '/' || c == '\\'; };
+    if (!path.empty() && path[0] == '/') return true;
+    if (path.size() >= 3 && ((path[0] | 0x20) >= 'a' && (path[0] | 0x20) <= 'z') && path[1] == ':' && sep(path[2]))
+        return true;
+    return path.size() >= 2 && path[0] == '\\' && path[1] == '\\';
+}
+
+// The path's parts with "." dropped and ".." taking off the part before it;
+// either separator counts, and doubled ones count once.
+static std::vector<std::string> parts(const std::string& path) {
+    std::vector<std::string> out;
+    std::string part;
+    for (std::size_t i = 0; i <= path.size(); ++i) {
+        if (i < path.size() && path[i] != '/' && path[i] != '\\') {
+            part += path[i];
+            continue;
+        }
+        if (part == "..") {
+            if (!out.empty()) out.pop_back();
+        } else if (!part.empty() && part != ".") {
+            out.push_back(part);
+        }
+        part.clear();
+    }
+    return out;
+}
+
+bool Files::same_file(const std::string& a, const std::string& b) const {
+    if (aliases.count({a, b}) || aliases.count({b, a})) return true;
+    return is_absolute(a) == is_absolute(b) && parts(a) == parts(b);
 }
 
 }  // namespace vqd::fake

@@ -77,8 +77,14 @@ public:
     void write_line(const std::string& path, const std::string& line) override;
     void write_whole(const std::string& path, const std::string& bytes) override;
     std::string read_whole(const std::string& path) override;
+    // Absolute in either platform's way ("/x", "C:\x", "\\server\share");
+    // the same file when the paths are equal after "." and ".." are resolved,
+    // or when `aliases` says so.
+    bool is_absolute(const std::string& path) const override;
+    bool same_file(const std::string& a, const std::string& b) const override;
 
     std::map<std::string, std::string> content;
+    std::set<std::pair<std::string, std::string>> aliases;  // pairs of paths naming one file
     std::set<std::string> unwritable;
     std::vector<std::string> written;  // paths, in order
     std::string eol;
@@ -96,7 +102,9 @@ class Errors final : public ErrorLog {
 public:
     void record(const std::string& message) override { messages.push_back(message); }
     std::string location() const override { return "(memory)"; }
+    std::vector<std::pair<std::string, std::string>> own_files() const override { return own; }
     std::vector<std::string> messages;
+    std::vector<std::pair<std::string, std::string>> own;  // what, path
 };
 
 // Everything a window needs, wired together.

@@ -14,6 +14,11 @@ std::string PosixErrorLog::location() const {
     return posix_config_folder(application_) + "/" + executable_.name() + "-errors.log";
 }
 
+std::vector<std::pair<std::string, std::string>> PosixErrorLog::own_files() const {
+    return {{"the error log", location()},
+            {"the settings file", PosixSettingsStore::file_path(application_, executable_.name())}};
+}
+
 void PosixErrorLog::record(const std::string& message) {
     const std::string line = stamped_line(message, "\n");
     std::fputs(line.c_str(), stderr);

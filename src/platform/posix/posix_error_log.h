@@ -19,6 +19,8 @@ public:
     // written is mentioned on standard error.
     void record(const std::string& message) override;
     std::string location() const override;
+    // The error log and the settings file beside it.
+    std::vector<std::pair<std::string, std::string>> own_files() const override;
 
 private:
     const ExecutableName& executable_;

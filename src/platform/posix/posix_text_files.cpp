@@ -5,7 +5,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vqd {
@@ -65,6 +67,22 @@ std::string PosixTextFiles::read_whole(const std::string& path) {
         throw PlatformError("read file", path, "longer than 32767 bytes, more than one read can take");
     content.resize(got);
     return content;
+}
+
+bool PosixTextFiles::is_absolute(const std::string& path) const { return !path.empty() && path.front() == '/'; }
+
+bool PosixTextFiles::same_file(const std::string& a, const std::string& b) const {
+    // Two existing names of one file share device and inode, whatever links
+    // or hard links lead to it.
+    struct stat sa {}, sb {};
+    if (::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0)
+        return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    // A file not there yet: its path with ".", "..", doubled slashes and the
+    // links of the folders that do exist resolved, as an open would resolve it.
+    std::error_code ea, eb;
+    const auto pa = std::filesystem::weakly_canonical(a, ea), pb = std::filesystem::weakly_canonical(b, eb);
+    if (ea || eb) return std::filesystem::path(a).lexically_normal() == std::filesystem::path(b).lexically_normal();
+    return pa == pb;
 }
 
 }  // namespace vqd

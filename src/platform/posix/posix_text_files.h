@@ -15,6 +15,8 @@ public:
     void write_line(const std::string& path, const std::string& line) override;
     void write_whole(const std::string& path, const std::string& bytes) override;
     std::string read_whole(const std::string& path) override;
+    bool is_absolute(const std::string& path) const override;
+    bool same_file(const std::string& a, const std::string& b) const override;
 };
 
 }  // namespace vqd

@@ -219,4 +219,48 @@ std::string Win32TextFiles::read_whole(const std::string& path) {
     return win32::narrow(win32::decode(bytes, ansi_));
 }
 
+namespace {
+
+bool is_separator(char c) { return c == '\\' || c == '/'; }
+
+std::wstring full_path(const std::wstring& path) {
+    const DWORD need = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (need == 0) return path;
+    std::wstring full(need, L'\0');
+    const DWORD got = GetFullPathNameW(path.c_str(), need, full.data(), nullptr);
+    if (got == 0 || got >= need) return path;
+    full.resize(got);
+    return full;
+}
+
+// The file's identity, when it exists: opened for no access at all, so a file
+// another program holds open (the error log, a log being written) still answers.
+bool file_identity(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info) {
+    HANDLE h = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    const BOOL ok = GetFileInformationByHandle(h, &info);
+    CloseHandle(h);
+    return ok != 0;
+}
+
+}  // namespace
+
+bool Win32TextFiles::is_absolute(const std::string& path) const {
+    const auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+    if (path.size() >= 3 && letter(path[0]) && path[1] == ':' && is_separator(path[2])) return true;
+    return path.size() >= 3 && is_separator(path[0]) && is_separator(path[1]) && !is_separator(path[2]);
+}
+
+bool Win32TextFiles::same_file(const std::string& a, const std::string& b) const {
+    const std::wstring wa = win32::widen(a), wb = win32::widen(b);
+    BY_HANDLE_FILE_INFORMATION ia{}, ib{};
+    if (file_identity(wa, ia) && file_identity(wb, ib))
+        return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber && ia.nFileIndexHigh == ib.nFileIndexHigh &&
+               ia.nFileIndexLow == ib.nFileIndexLow;
+    const std::wstring fa = full_path(wa), fb = full_path(wb);
+    return CompareStringOrdinal(fa.c_str(), static_cast<int>(fa.size()), fb.c_str(), static_cast<int>(fb.size()),
+                                TRUE) == CSTR_EQUAL;
+}
+
 }  // namespace vqd

@@ -37,6 +37,10 @@ public:
     void write_line(const std::string& path, const std::string& line) override;
     void write_whole(const std::string& path, const std::string& bytes) override;
     std::string read_whole(const std::string& path) override;
+    bool is_absolute(const std::string& path) const override;
+    // By volume and file index when both exist, else by full path (the
+    // system's own GetFullPathName) without regard to letter case.
+    bool same_file(const std::string& a, const std::string& b) const override;
 
     unsigned ansi_code_page() const { return ansi_; }
     unsigned oem_code_page() const { return oem_; }
