@@ -6,10 +6,13 @@
 #include "extras/extras_options.h"
 #include "model/virtual_clock.h"
 #include "platform/fake/fakes.h"
+#include "platform/posix/posix_error_log.h"
+#include "platform/posix/posix_settings_store.h"
 #include "platform/posix/posix_text_files.h"
 #include "windows/extras_monitor.h"
 #include "windows/main_window.h"
 
+#include <clocale>
 
 namespace vqd::it {
 namespace {
@@ -120,6 +123,89 @@ TEST_F(MetricsFile, OnAFullDiskTheEarlierFileStaysWholeAndTheFailureIsReported) 
     scheduler.advance(1000);
     EXPECT_NE(slurp(file).find("vqdazer_blocks{section=\"VQ-DAZ-ER\"} 31415\n"), std::string::npos);
     EXPECT_EQ(main.status(), "");
+}
+
+// The user's locale, as Qt sets it for the whole program when the
+// application object is made; the C locale again afterwards.
+struct ScopedLocale {
+    bool ok;
+    explicit ScopedLocale(const char* name) : ok(std::setlocale(LC_ALL, name) != nullptr) {}
+    ~ScopedLocale() { std::setlocale(LC_ALL, "C"); }
+};
+
+// The section is the executable's name, which may hold any bytes but "/" and NUL.
+TEST_F(MetricsFile, EverySectionNamePassesPromtoolsCheckUnderGermanAndTurkishLocales) {
+    const std::string sections[] = {
+        "VQ-DAZ-ER", "node \"a\"", "back\\slash\\", "two\nlines", "carriage\rreturn\ttab",
+        "Zürich-Knoten", "İstanbul-ığ", "ノード", "latin1-\xE9t\xE9", "cut-\xC3", "\xFF\xFE", "\xED\xA0\x80surrogate",
+        "\xC0\xAFoverlong", "} 1\n# TYPE x gauge", "",
+    };
+    for (const char* name : {"de_DE.UTF-8", "tr_TR.UTF-8"}) {
+        ScopedLocale locale(name);
+        ASSERT_TRUE(locale.ok) << name << " is not installed (package locales-all)";
+        NodeState node;
+        node.block = "2718281\n";
+        node.block_read_at = 1000;
+        node.peers = "8\n";
+        node.peers_read_at = 3333;
+        node.client_running = true;
+        node.loop_running = true;
+        for (const std::string& section : sections) {
+            SCOPED_TRACE(std::string(name) + " section " + ::testing::PrintToString(section));
+            files.write_whole(metrics, metrics_text(section, node, Cues{.no_peers = true}, true, 9008));
+            const auto [status, said] = promtool_check(metrics);
+            EXPECT_EQ(status, 0) << said << slurp(metrics);
+        }
+        const std::string text = slurp(metrics);
+        EXPECT_NE(text.find("_age_seconds{section=\"\"} 8.008\n"), std::string::npos) << text;
+        EXPECT_NE(text.find("_age_seconds{section=\"\"} 5.675\n"), std::string::npos) << text;
+    }
+}
+
+// The program's own files, compared as the system opens them: a path spelled
+// through "..", doubled slashes, a linked folder or a hard link is the same file.
+TEST_F(MetricsFile, APathNamingTheSettingsFileOrALogInAnySpellingIsRefused) {
+    ConfigHome home(dir.path() / "config");
+    platform.executable.exe = "node-a";
+    PosixErrorLog errors(platform.executable);
+    const std::string settings = PosixSettingsStore::file_path("VQ-DAZ-ER", "node-a");
+    const std::string folder = dir / "config/VQ-DAZ-ER";
+    fs::create_directories(folder);
+    it::put(settings, "[General]\n");
+    fs::create_directory_symlink(folder, dir / "linked");
+    fs::create_hard_link(settings, dir / "hard.ini");
+    const std::string gbc_log = dir / "logs/DAZ-ER-GBC.LOG";
+    fs::create_directories(dir / "logs");
+    it::put(gbc_log, "");
+    platform.store.put("node-a", "CLI_GBC_FULL_LOG_LOCATION_TEXTBOX", gbc_log);
+
+    Services s = services();
+    MainWindow main(scheduler, Services{s.store, s.executable, s.runner, s.processes, s.files, s.topmost, errors,
+                                        s.conventions});
+    main.start();
+    ExtrasMonitor monitor(scheduler, Services{s.store, s.executable, s.runner, s.processes, s.files, s.topmost,
+                                              errors, s.conventions},
+                          main);
+    const struct {
+        std::string path, reason;
+    } refused[] = {
+        {settings, "the settings file"},
+        {dir / "config//VQ-DAZ-ER/./node-a.ini", "the settings file"},
+        {dir / "logs/../config/VQ-DAZ-ER/node-a.ini", "the settings file"},
+        {dir / "linked/node-a.ini", "the settings file"},
+        {dir / "hard.ini", "the settings file"},
+        {dir / "linked/node-a-errors.log", "the error log"},  // not written yet: compared by its resolved path
+        {dir / "logs//DAZ-ER-GBC.LOG", "the block count log"},
+        {"node.prom", "needs a full path"},
+        {"./node.prom", "needs a full path"},
+    };
+    for (const auto& r : refused) {
+        const auto refusal = monitor.metrics_path_refusal(r.path);
+        ASSERT_TRUE(refusal.has_value()) << r.path;
+        EXPECT_NE(refusal->find(r.reason), std::string::npos) << *refusal;
+    }
+    for (const std::string& fine : {dir / "linked/node-b.ini", dir / "logs/node.prom", dir / "node-a.ini"})
+        EXPECT_EQ(monitor.metrics_path_refusal(fine), std::nullopt) << fine;
 }
 
 TEST_F(MetricsFile, PromtoolRejectsABrokenFileSoTheCheckCanFail) {
