@@ -25,6 +25,15 @@ public:
     // section stays as it is, also when another copy of the program saved it
     // a moment ago. Throws PlatformError when the values cannot be stored.
     virtual void save_all(const std::string& application, const std::string& section, const Values& values) = 0;
+    // What the user should hear about a section that was read but not quite as
+    // written: one text per line edited by hand in a way the store read only in
+    // part (each names its line). Empty when there is nothing to say, also when
+    // the section cannot be read at all (`get` reports that). Never throws.
+    virtual std::vector<std::string> read_notes(const std::string& application, const std::string& section) {
+        (void)application;
+        (void)section;
+        return {};
+    }
 };
 
 }  // namespace vqd

@@ -8,9 +8,11 @@ namespace vqd::ini {
 namespace {
 
 constexpr auto npos = std::string::npos;
+constexpr std::string_view kBom = "\xEF\xBB\xBF";
 
-bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool is_space(char c) { return c == ' ' || c == '\t' || c == '\f' || c == '\v'; }
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
+bool is_line_end(char c) { return c == '\n' || c == '\r'; }
 
 std::string_view trim(std::string_view s) {
     while (!s.empty() && is_space(s.front())) s.remove_prefix(1);
@@ -46,87 +48,151 @@ void append_utf8(std::string& out, unsigned v) {
     }
 }
 
-struct Line {
-    std::size_t begin, end, equals;
+// The length of the well-formed UTF-8 sequence at s[i], 0 when there is none
+// (overlong forms, surrogates and code points past U+10FFFF are not UTF-8).
+std::size_t utf8_length(std::string_view s, std::size_t i) {
+    const auto b = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+    const unsigned c = b(i);
+    if (c < 0x80) return 1;
+    std::size_t n;
+    unsigned lo = 0x80, hi = 0xBF;  // the range of the second byte
+    if (c >= 0xC2 && c <= 0xDF) n = 2;
+    else if (c >= 0xE0 && c <= 0xEF) n = 3, lo = c == 0xE0 ? 0xA0 : 0x80, hi = c == 0xED ? 0x9F : 0xBF;
+    else if (c >= 0xF0 && c <= 0xF4) n = 4, lo = c == 0xF0 ? 0x90 : 0x80, hi = c == 0xF4 ? 0x8F : 0xBF;
+    else return 0;
+    if (i + n > s.size() || b(i + 1) < lo || b(i + 1) > hi) return 0;
+    for (std::size_t k = 2; k < n; ++k)
+        if ((b(i + k) & 0xC0) != 0x80) return 0;
+    return n;
+}
+
+bool is_utf8(std::string_view s) {
+    for (std::size_t i = 0; i < s.size();) {
+        const std::size_t n = utf8_length(s, i);
+        if (n == 0) return false;
+        i += n;
+    }
+    return true;
+}
+
+// The bytes of @ByteArray(...): each character stands for the byte of its
+// code; QSettings turns anything past U+00FF (and text that is not UTF-8) into '?'.
+std::string latin1_of(std::string_view s) {
+    std::string out;
+    for (std::size_t i = 0; i < s.size();) {
+        const std::size_t n = utf8_length(s, i);
+        const auto b0 = static_cast<unsigned char>(s[i]);
+        if (n == 1) out += s[i];
+        else if (n == 2 && b0 <= 0xC3) out += static_cast<char>(((b0 & 0x1F) << 6) | (static_cast<unsigned char>(s[i + 1]) & 0x3F));
+        else out += '?';
+        i += n ? n : 1;
+    }
+    return out;
+}
+
+// One line as QSettings' reader scans it, up to the line end and no further.
+struct LineScan {
+    std::size_t equals = npos;  // the first '=' outside quotes
+    std::size_t end = 0;        // an unquoted ';' (a comment follows) or the line end
+    bool open_quote = false;    // a '"' still open at the line end
+    bool escaped_end = false;   // a '\' as the line's last character
 };
 
-// One logical line: a quoted value and an escaped line end continue it, an
-// unquoted ';' ends it (the rest is a comment, read as the next line).
-bool next_line(std::string_view d, std::size_t& pos, Line& line) {
-    std::size_t start = pos;
-    while (start < d.size() && is_space(d[start])) ++start;
-    std::size_t i = start;
-    std::size_t equals = npos;
-    bool in_quotes = false;
-    while (i < d.size()) {
-        const char ch = d[i++];
-        if (ch == '=') {
-            if (!in_quotes && equals == npos) equals = i - 1;
-        } else if (ch == '\n' || ch == '\r') {
-            if (!in_quotes) {
-                --i;
-                break;
-            }
-        } else if (ch == '\\') {
-            if (i < d.size()) {
-                const char next = d[i++];
-                if (i < d.size() && ((next == '\n' && d[i] == '\r') || (next == '\r' && d[i] == '\n'))) ++i;
-            }
+LineScan scan_line(std::string_view text, std::size_t start, std::size_t eol) {
+    LineScan s;
+    s.end = eol;
+    for (std::size_t i = start; i < eol; ++i) {
+        const char ch = text[i];
+        if (ch == '\\') {
+            if (i + 1 < eol) ++i;
+            else s.escaped_end = true;
         } else if (ch == '"') {
-            in_quotes = !in_quotes;
-        } else if (ch == ';') {
-            if (i == start + 1) {
-                while (i < d.size() && d[i] != '\n' && d[i] != '\r') ++i;
-                break;
-            }
-            if (!in_quotes) {
-                --i;
-                break;
-            }
+            s.open_quote = !s.open_quote;
+        } else if (ch == '=') {
+            if (!s.open_quote && s.equals == npos) s.equals = i;
+        } else if (ch == ';' && !s.open_quote && i != start) {
+            s.end = i;
+            s.escaped_end = false;
+            return s;
         }
     }
-    pos = i;
-    line = Line{start, i, equals};
-    return i > start;
+    return s;
 }
 
 }  // namespace
 
 Parsed parse(std::string_view text) {
     Parsed p;
-    std::size_t pos = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+    p.body = text.substr(0, 3) == kBom ? 3 : 0;
     bool top_level = true;  // keys before any section header belong to "General"
-    Line line{};
-    auto fail = [&](std::size_t at, const char* why) {
+    int number = 0;
+    std::string_view insert_line_end;  // the line end of the line new keys go after
+    bool insert_after_escape = false;
+    auto fail = [&](const char* why) {
         if (!p.ok) return;
         p.ok = false;
-        p.error = std::string(why) + " on line " +
-                  std::to_string(1 + std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(at), '\n'));
+        p.error = std::string(why) + " on line " + std::to_string(number);
     };
-    while (next_line(text, pos, line)) {
-        const std::string_view l = text.substr(line.begin, line.end - line.begin);
-        if (l.front() == '[') {
-            const auto close = l.find(']');
-            if (close == npos) fail(line.begin, "a section header without ']'");
-            top_level = is_general(trim(l.substr(1, close == npos ? npos : close - 1)));
-            if (top_level && p.insert_at == npos) p.insert_at = line.end;
+    for (std::size_t pos = p.body; pos < text.size();) {
+        ++number;
+        // The line [pos, eol) and its end [eol, next): "\n", "\r\n" or a lone "\r".
+        std::size_t eol = pos;
+        while (eol < text.size() && !is_line_end(text[eol])) ++eol;
+        std::size_t next = eol;
+        if (next < text.size()) next += text[next] == '\r' && next + 1 < text.size() && text[next + 1] == '\n' ? 2 : 1;
+        const std::string_view line_end = text.substr(eol, next - eol);
+        if (p.line_end.empty()) p.line_end = line_end;
+        std::size_t start = pos;
+        pos = next;
+
+        while (start < eol && is_space(text[start])) ++start;
+        if (start == eol || text[start] == ';' || text[start] == '#') continue;
+        const LineScan s = scan_line(text, start, eol);
+        const bool runs_on = s.open_quote || s.escaped_end;
+        if (runs_on)
+            p.notes.push_back("line " + std::to_string(number) + ": a value runs past its line end (" +
+                              (s.open_quote ? "an unbalanced quote" : "a backslash at the line end") +
+                              "); it was read up to the line end");
+        auto mark_insert = [&] {
+            p.insert_at = next;
+            insert_line_end = line_end;
+            insert_after_escape = s.escaped_end;
+        };
+        if (text[start] == '[') {
+            const std::string_view header = text.substr(start, s.end - start);
+            const auto close = header.find(']');
+            if (close == npos) fail("a section header without ']'");
+            top_level = is_general(trim(header.substr(1, close == npos ? npos : close - 1)));
+            if (top_level && p.insert_at == npos) mark_insert();
             continue;
         }
-        if (l.front() == ';' || l.front() == '#') continue;
-        if (line.equals == npos) {
-            fail(line.begin, "a line that is neither key=value, a section header nor a comment");
+        if (s.equals == npos) {
+            fail("a line that is neither key=value, a section header nor a comment");
             continue;
         }
         if (!top_level) continue;
-        std::string key(trim(text.substr(line.begin, line.equals - line.begin)));
-        p.keys[key] = unescape_value(text.substr(line.equals + 1, line.end - line.equals - 1));
-        p.entries.push_back(Entry{std::move(key), line.begin, line.end});
-        p.insert_at = line.end;
+        std::string key(trim(text.substr(start, s.equals - start)));
+        p.keys[key] = unescape_value(text.substr(s.equals + 1, s.end - s.equals - 1));
+        p.entries.push_back(Entry{std::move(key), start, s.end, number, runs_on});
+        mark_insert();
+    }
+    if (p.line_end.empty()) p.line_end = "\n";
+    if (p.insert_at != npos) {
+        // New keys start on a line of their own, also after a last line without
+        // a line end; after a line ending in '\' a blank line keeps QSettings'
+        // reader (that of earlier versions) from joining the two.
+        const std::string_view end = insert_line_end.empty() ? std::string_view(p.line_end) : insert_line_end;
+        if (insert_line_end.empty()) p.insert_prefix += end;
+        if (insert_after_escape) p.insert_prefix += end;
     }
     return p;
 }
 
-std::string unescape_value(std::string_view raw) {
+namespace {
+
+// The text QSettings' reader makes of a value: unquoted, unescaped, blanks
+// around it dropped unless quoted or escaped.
+std::string unescape_text(std::string_view raw) {
     std::string out;
     std::size_t i = 0;
     auto skip_blanks = [&] {
@@ -138,7 +204,7 @@ std::string unescape_value(std::string_view raw) {
     while (i < raw.size()) {
         const char ch = raw[i];
         if (ch == '\\') {
-            if (++i >= raw.size()) break;
+            if (++i >= raw.size()) break;  // a '\' at the line end stands for nothing
             const char e = raw[i++];
             switch (e) {
             case 'a': out += '\a'; break;
@@ -157,10 +223,6 @@ std::string unescape_value(std::string_view raw) {
                 }
                 break;
             }
-            case '\n': case '\r':
-                // An escaped line end continues the value on the next line.
-                if (i < raw.size() && (raw[i] == '\n' || raw[i] == '\r') && raw[i] != e) ++i;
-                break;
             default:
                 if (e >= '0' && e <= '7') {
                     unsigned v = static_cast<unsigned>(e - '0');
@@ -183,14 +245,33 @@ std::string unescape_value(std::string_view raw) {
     }
     if (!quoted)
         while (out.size() > keep && is_blank(out.back())) out.pop_back();
-    // A text starting with '@' is stored with the '@' doubled.
-    if (out.size() >= 2 && out[0] == '@' && out[1] == '@') out.erase(0, 1);
+    return out;
+}
+
+bool wrapped(std::string_view s, std::string_view head) {
+    return s.size() > head.size() && s.substr(0, head.size()) == head && s.back() == ')';
+}
+
+}  // namespace
+
+std::string unescape_value(std::string_view raw) {
+    std::string out = unescape_text(raw);
+    // QSettings' typed forms: a text starting with '@' is stored with the '@' doubled.
+    if (out.empty() || out[0] != '@') return out;
+    if (wrapped(out, "@ByteArray(")) return latin1_of(std::string_view(out).substr(11, out.size() - 12));
+    if (wrapped(out, "@String(")) return out.substr(8, out.size() - 9);
+    if (out == "@Invalid()") return {};
+    if (out.size() >= 2 && out[1] == '@') out.erase(0, 1);
     return out;
 }
 
 std::string escape_value(std::string_view value) {
+    // Bytes that are not UTF-8 would come back from QSettings as U+FFFD; its
+    // byte form keeps them, with every byte past 0x7E written as \xNN.
+    const bool bytes = !is_utf8(value);
     std::string out;
-    if (!value.empty() && value.front() == '@') out += '@';
+    if (bytes) out = "@ByteArray(";
+    else if (!value.empty() && value.front() == '@') out += '@';
     bool needs_quotes = false;
     bool escape_next_if_hex = false;
     static constexpr char kHex[] = "0123456789abcdef";
@@ -218,7 +299,7 @@ std::string escape_value(std::string_view value) {
         case '\v': out += "\\v"; break;
         case '"': case '\\': out += '\\'; out += ch; break;
         default:
-            if (c <= 0x1F) {
+            if (c <= 0x1F || (bytes && c >= 0x7F)) {
                 hex_escape(c);
                 escape_next_if_hex = true;
             } else {
@@ -226,12 +307,14 @@ std::string escape_value(std::string_view value) {
             }
         }
     }
+    if (bytes) out += ')';
     if (needs_quotes || (!out.empty() && (out.front() == ' ' || out.back() == ' '))) out = '"' + out + '"';
     return out;
 }
 
-std::string replace_keys(std::string_view text, const Parsed& parsed,
-                         const std::vector<std::pair<std::string, std::string>>& values) {
+std::optional<std::string> replace_keys(std::string_view text, const Parsed& parsed,
+                                        const std::vector<std::pair<std::string, std::string>>& values) {
+    if (!parsed.ok) return std::nullopt;
     // (begin, end, replacement), applied front to back.
     std::vector<std::tuple<std::size_t, std::size_t, std::string>> edits;
     std::map<std::string, std::string> wanted;
@@ -245,20 +328,25 @@ std::string replace_keys(std::string_view text, const Parsed& parsed,
     for (const auto& [key, value] : values) {
         if (parsed.keys.count(key) || done[key]) continue;
         done[key] = true;
-        added += "\n" + key + "=" + escape_value(wanted[key]);
+        added += key + "=" + escape_value(wanted[key]) + parsed.line_end;
     }
     std::string out;
+    std::size_t at = 0;
     if (!added.empty() && parsed.insert_at == npos) {
-        // No top-level part yet: it goes first, as QSettings writes it.
-        out = "[General]" + added + "\n";
-        if (!trim(text).empty()) out += "\n";
+        // No top-level part yet: it goes first, as QSettings writes it, after a
+        // BOM (a BOM anywhere else would make the first line unreadable).
+        const std::string_view rest = text.substr(parsed.body);
+        out.append(text.substr(0, parsed.body));
+        out += "[General]" + parsed.line_end + added;
+        bool blank = true;
+        for (const char ch : rest) blank = blank && (is_space(ch) || is_line_end(ch));
+        if (!blank) out += parsed.line_end;
+        at = parsed.body;
     } else if (!added.empty()) {
-        if (parsed.insert_at == text.size()) added += "\n";
-        edits.emplace_back(parsed.insert_at, parsed.insert_at, added);
+        edits.emplace_back(parsed.insert_at, parsed.insert_at, parsed.insert_prefix + added);
     }
     std::stable_sort(edits.begin(), edits.end(),
                      [](const auto& a, const auto& b) { return std::get<0>(a) < std::get<0>(b); });
-    std::size_t at = 0;
     for (const auto& [begin, end, replacement] : edits) {
         out.append(text.substr(at, begin - at));
         out += replacement;

@@ -104,8 +104,21 @@ void PosixSettingsStore::save_all(const std::string& application, const std::str
     if (!lock.tryLock(kLockWaitMs)) throw PlatformError("save settings", path, lock_failure(lock.error()));
     const std::string old_bytes = read_store("save settings", path);
     const ini::Parsed parsed = parse_store("save settings", path, old_bytes);
-    const std::string new_bytes = ini::replace_keys(old_bytes, parsed, values);
-    if (new_bytes != old_bytes) posix::write_file_whole(path, new_bytes);
+    const std::optional<std::string> new_bytes = ini::replace_keys(old_bytes, parsed, values);
+    if (!new_bytes) throw PlatformError("save settings", path, "not INI text (" + parsed.error + ")");
+    if (*new_bytes != old_bytes) posix::write_file_whole(path, *new_bytes);
+}
+
+std::vector<std::string> PosixSettingsStore::read_notes(const std::string& application, const std::string& section) {
+    try {
+        const std::string path = file_path(application, section);
+        const ini::Parsed parsed = ini::parse(read_store("read settings", path));
+        std::vector<std::string> notes;
+        for (const auto& note : parsed.notes) notes.push_back(path + ", " + note);
+        return notes;
+    } catch (...) {
+        return {};  // an unreadable file is `get`'s to report
+    }
 }
 
 }  // namespace vqd

@@ -25,6 +25,9 @@ public:
     // write the result whole beside it and rename it over the old one. A file
     // that cannot be read or is not INI text is never replaced.
     void save_all(const std::string& application, const std::string& section, const Values& values) override;
+    // "<file>, line N: ..." for each line whose value ran past its line end (an
+    // open quote, a backslash at the end): read up to the line end, kept by saves.
+    std::vector<std::string> read_notes(const std::string& application, const std::string& section) override;
 
     static std::string file_path(const std::string& application, const std::string& section);
 };

@@ -26,16 +26,27 @@ std::string folder_of(const std::string& path) {
 
 // A symbolic link (a settings file kept with the user's other dotfiles, say)
 // is written through, to the file it names, rather than replaced by a plain file.
+// The links are followed one by one rather than with realpath(), which fails
+// when the last one names a file that does not exist yet: that file is the one
+// to create. A relative target is taken from the folder of the link naming it.
 std::string through_links(const std::string& path) {
-    struct stat link {};
-    if (::lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return path;
-    char* resolved = ::realpath(path.c_str(), nullptr);
-    if (!resolved) return path;
-    std::string target(resolved);
-    std::free(resolved);
-    return target;
+    constexpr int kMaxHops = 40;  // as the kernel allows
+    std::string current = path;
+    for (int hop = 0; hop < kMaxHops; ++hop) {
+        struct stat link {};
+        if (::lstat(current.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return current;
+        std::string target(static_cast<std::size_t>(link.st_size > 0 ? link.st_size : 255) + 1, '\0');
+        ssize_t n;
+        while ((n = ::readlink(current.c_str(), target.data(), target.size())) >= 0 &&
+               static_cast<std::size_t>(n) == target.size())
+            target.resize(target.size() * 2);  // the link changed under us; read it again whole
+        if (n < 0) fail(path, errno);
+        target.resize(static_cast<std::size_t>(n));
+        if (target.empty()) fail(path, ENOENT);
+        current = target.front() == '/' ? target : folder_of(current) + "/" + target;
+    }
+    fail(path, ELOOP);
 }
-
 }  // namespace
 
 void write_file_whole(const std::string& named, const std::string& bytes) {
@@ -44,7 +55,11 @@ void write_file_whole(const std::string& named, const std::string& bytes) {
     // The temporary keeps the target's name so a leftover is recognisable.
     std::string temp = path + ".XXXXXX";
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) fail(path, errno);
+    if (fd < 0) {
+        // A link whose target's folder is missing: name both, the link is left as it is.
+        if (path != named) throw PlatformError("write file", named, "its link target " + path + ": " + std::strerror(errno));
+        fail(path, errno);
+    }
 
     auto abandon = [&](int error) {
         ::close(fd);
