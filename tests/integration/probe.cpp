@@ -1,6 +1,7 @@
 // Run by the integration tests as a separate process.
 //   vqd-posix-probe name                          the configuration name it runs under
 //   vqd-posix-probe get SECTION KEY               a stored text, "<absent>" when absent
+//   vqd-posix-probe notes SECTION                 the store's notes on hand-edited lines, one a line
 //   vqd-posix-probe save SECTION GO ROUNDS KEY... wait for the file GO, then save every
 //                                                 KEY ROUNDS times, value "KEY-<round>"
 //   vqd-posix-probe save-all SECTION GO ROUNDS KEY...  the same, every KEY of a round in one write
@@ -26,6 +27,10 @@ int main(int argc, char** argv) {
             std::cout << store.get("VQ-DAZ-ER", argv[2], argv[3], "<absent>") << "\n";
             return 0;
         }
+        if (command == "notes" && argc == 3) {
+            for (const auto& note : store.read_notes("VQ-DAZ-ER", argv[2])) std::cout << note << "\n";
+            return 0;
+        }
         if (command == "save-all" && argc >= 6) {
             while (!std::filesystem::exists(argv[3])) std::this_thread::sleep_for(std::chrono::milliseconds(1));
             const int rounds = std::stoi(argv[4]);
@@ -48,6 +53,6 @@ int main(int argc, char** argv) {
         std::cerr << e.what() << "\n";
         return 2;
     }
-    std::cerr << "usage: vqd-posix-probe name | get SECTION KEY | save[-all] SECTION GO ROUNDS KEY...\n";
+    std::cerr << "usage: vqd-posix-probe name | get SECTION KEY | notes SECTION | save[-all] SECTION GO ROUNDS KEY...\n";
     return 1;
 }

@@ -112,6 +112,43 @@ TEST_F(SettingsStoreTest, AFolderThatCannotBeMadeIsAReportedFailure) {
     EXPECT_THROW(store.save("VQ-DAZ-ER", "LTC-panel", "MainLeft", "1"), PlatformError);
 }
 
+// A value typed by hand with an open quote, read and saved by another process:
+// the line is named, every other key reads back, and saves keep the line's bytes.
+TEST_F(SettingsStoreTest, AnotherProcessReadsAndSavesAroundAHandEditedLine) {
+    fs::create_directories(dir / "VQ-DAZ-ER");
+    const std::string edited = "RUN_COMMAND_TEXTBOX=notify-send \"new block";
+    put(file(), "[General]\n" + edited + "\nMainLeft=1500\nCLI_NAME_TEXTBOX=litecoin-cli\n");
+    const std::string notes_line = "'" + std::string(VQD_PROBE) + "' notes LTC-panel";
+    const std::string notes = output_of(notes_line);
+    EXPECT_NE(notes.find(file() + ", line 2: "), std::string::npos) << notes;
+    EXPECT_EQ(probe_get("MainLeft"), "1500\n");
+    EXPECT_EQ(probe_get("CLI_NAME_TEXTBOX"), "litecoin-cli\n");
+    EXPECT_EQ(probe_get("RUN_COMMAND_TEXTBOX"), "notify-send new block\n");
+
+    put(dir / "go", "");
+    ASSERT_EQ(wait_exit(spawn({VQD_PROBE, "save", "LTC-panel", dir / "go", "2", "CLI_NAME_TEXTBOX", "MainTop"})), 0);
+    EXPECT_EQ(probe_get("MainLeft"), "1500\n");
+    EXPECT_EQ(probe_get("CLI_NAME_TEXTBOX"), "CLI_NAME_TEXTBOX-1\n");
+    EXPECT_EQ(probe_get("MainTop"), "MainTop-1\n");
+    EXPECT_NE(slurp(file()).find("\n" + edited + "\n"), std::string::npos) << slurp(file());
+    EXPECT_EQ(output_of(notes_line), notes);
+}
+
+// A line that is no INI at all: named by number, and no save goes over the file.
+TEST_F(SettingsStoreTest, AnotherProcessNamesALineItCannotReadAndNeverSavesOverIt) {
+    fs::create_directories(dir / "VQ-DAZ-ER");
+    const std::string text = "[General]\nMainLeft=1500\nnotify-send \"new block\nCLI_NAME_TEXTBOX=litecoin-cli\n";
+    put(file(), text);
+    int code = 0;
+    const std::string said = output_of("'" + std::string(VQD_PROBE) + "' get LTC-panel MainLeft 2>&1", &code);
+    EXPECT_EQ(code, 2);
+    EXPECT_NE(said.find("not INI text"), std::string::npos) << said;
+    EXPECT_NE(said.find("on line 3"), std::string::npos) << said;
+    put(dir / "go", "");
+    EXPECT_EQ(wait_exit(spawn({VQD_PROBE, "save", "LTC-panel", dir / "go", "1", "MainTop"})), 2);
+    EXPECT_EQ(slurp(file()), text);
+}
+
 TEST_F(SettingsStoreTest, TwoProcessesSavingAtOnceKeepEveryKey) {
     // The main window closing in one copy while the settings window of another
     // copy of the same name saves: different keys, the same file, the same moment.
