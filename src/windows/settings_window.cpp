@@ -30,17 +30,43 @@ constexpr DerivedPath kFullPaths[] = {
 constexpr std::span<const DerivedPath> kBatchFiles = std::span(kFullPaths).first<3>();
 
 // Every command line starts by calling the client with its configuration and
-// the daemon option; only the command word and the log differ.
-constexpr std::string_view kClientCall[] = {
-    "CALL_COMMAND_TEXTBOX", "SM_TB",           "CLI_LOCATION_TEXTBOX",  "BACKSLASH_TEXTBOX", "CLI_NAME_TEXTBOX",
-    "SM_TB",                "SPACEBAR_TEXTBOX", "DASH_CONF_TEXTBOX",    "CONF_LOCATION_TEXTBOX",
-    "DASH_DISABLE_DAEMON_EQUALS_TEXTBOX",
+// the daemon option; only the command word and the log differ. The client's
+// path is quoted by the fixed pieces around it; the configuration path and the
+// log path are each one word of the line, quoted when they need it.
+constexpr std::string_view kClientProgram[] = {
+    "CALL_COMMAND_TEXTBOX", "SM_TB", "CLI_LOCATION_TEXTBOX", "BACKSLASH_TEXTBOX", "CLI_NAME_TEXTBOX",
+    "SM_TB",                "SPACEBAR_TEXTBOX", "DASH_CONF_TEXTBOX",
 };
-constexpr std::string_view kStopTail[] = {"STOP_CMD_TEXTBOX"};
-constexpr std::string_view kGbcTail[] = {"GBC_ARROW_TEXTBOX", "VQ_CLI_UI_LOCATION_TEXTBOX", "BACKSLASH_TEXTBOX",
-                                         "CLI_UI_GBC_LOG_TEXTBOX"};
-constexpr std::string_view kGccTail[] = {"GCC_ARROW_TEXTBOX", "VQ_CLI_UI_LOCATION_TEXTBOX", "BACKSLASH_TEXTBOX",
-                                         "CLI_UI_GCC_LOG_TEXTBOX"};
+constexpr std::string_view kConfPath[] = {"CONF_LOCATION_TEXTBOX"};
+constexpr std::string_view kDaemonPiece[] = {"DASH_DISABLE_DAEMON_EQUALS_TEXTBOX"};
+
+struct CommandTail {
+    std::string_view before_log;            // the command word, and the redirection when there is a log
+    std::span<const std::string_view> log;  // the log's full path; empty for none
+};
+constexpr std::string_view kGbcLog[] = {"VQ_CLI_UI_LOCATION_TEXTBOX", "BACKSLASH_TEXTBOX", "CLI_UI_GBC_LOG_TEXTBOX"};
+constexpr std::string_view kGccLog[] = {"VQ_CLI_UI_LOCATION_TEXTBOX", "BACKSLASH_TEXTBOX", "CLI_UI_GCC_LOG_TEXTBOX"};
+constexpr CommandTail kStopTail{"STOP_CMD_TEXTBOX", {}};
+constexpr CommandTail kGbcTail{"GBC_ARROW_TEXTBOX", kGbcLog};
+constexpr CommandTail kGccTail{"GCC_ARROW_TEXTBOX", kGccLog};
+
+std::string as_one_word(std::string text) {
+    // sh and cmd.exe both end a word at a blank; inside double quotes they
+    // (and the client's own argument parser) keep it as one. A path without a
+    // blank is written as typed, so existing batch files stay byte for byte;
+    // one the user quoted already is left as it is.
+    if (text.find_first_of(" \t") == std::string::npos || text.find('"') != std::string::npos) return text;
+    return '"' + text + '"';
+}
+
+// `join` gives the texts of a list of boxes, one after the other.
+template <class Join>
+std::string compose_line(const Join& join, const CommandTail& tail) {
+    std::string line = join(kClientProgram) + as_one_word(join(kConfPath)) + join(kDaemonPiece) +
+                       join(std::span(&tail.before_log, 1));
+    if (!tail.log.empty()) line += as_one_word(join(tail.log));
+    return line;
+}
 }  // namespace
 
 SettingsWindow::SettingsWindow(Scheduler& scheduler, Services services, MainWindow& main)
@@ -152,13 +178,20 @@ std::string SettingsWindow::join_texts(std::span<const std::string_view> boxes) 
     return line;
 }
 
-// The client's path is the only quoted part; nothing is trimmed or escaped, so
-// a blank in the configuration path or the working folder splits the line.
-std::string SettingsWindow::compose_stop_command() const { return join_texts(kClientCall) + join_texts(kStopTail); }
+// Nothing is trimmed or escaped: the fields go into the line as typed, and
+// only the two paths that stand alone as words are quoted when they hold a
+// blank (the client's path is always quoted by its fixed pieces).
+std::string SettingsWindow::compose_stop_command() const {
+    return compose_line([this](std::span<const std::string_view> boxes) { return join_texts(boxes); }, kStopTail);
+}
 
-std::string SettingsWindow::compose_gbc_command() const { return join_texts(kClientCall) + join_texts(kGbcTail); }
+std::string SettingsWindow::compose_gbc_command() const {
+    return compose_line([this](std::span<const std::string_view> boxes) { return join_texts(boxes); }, kGbcTail);
+}
 
-std::string SettingsWindow::compose_gcc_command() const { return join_texts(kClientCall) + join_texts(kGccTail); }
+std::string SettingsWindow::compose_gcc_command() const {
+    return compose_line([this](std::span<const std::string_view> boxes) { return join_texts(boxes); }, kGccTail);
+}
 
 void SettingsWindow::CLI_STOP_BAT_COMMAND_TIMER_Timer() {
     (*this)["VQCLI_STOP_COMMAND_TEXTBOX"].set_text(compose_stop_command());

@@ -181,13 +181,6 @@ TEST_F(SettingsWindowTest, EmptyFieldsTrailingSeparatorsAndBlanksGoIntoTheLinesU
               "call \"C:\\Program Files\\Bitcoin\\Daemon\\\\bitcoin-cli.exe\" -conf=C:\\conf.conf getblockcount > "
               "C:\\VQ\\\\DAZ-ER-GBC.LOG\r\n");
 
-    // A blank in the configuration path or the working folder stays unquoted.
-    fill(R"(C:\bin)", "cli.exe", R"(C:\My Conf\node.conf)", R"(C:\My Node)");
-    compose_and_save_bats();
-    EXPECT_EQ(file(R"(C:\My Node\DAZ-ER-GCC.BAT)"),
-              "call \"C:\\bin\\cli.exe\" -conf=C:\\My Conf\\node.conf getconnectioncount > "
-              "C:\\My Node\\DAZ-ER-GCC.LOG\r\n");
-
     // Text stays UTF-8 in the model: the file service gets the bytes as typed
     // (the Windows service converts them to the code page at its boundary).
     const std::string folder = "C:\\B\xC3\xBC" "cher";  // "Bücher"
@@ -196,6 +189,59 @@ TEST_F(SettingsWindowTest, EmptyFieldsTrailingSeparatorsAndBlanksGoIntoTheLinesU
     const std::string gbc = file(folder + "\\DAZ-ER-GBC.BAT");
     EXPECT_TRUE(gbc.ends_with(" > " + folder + "\\DAZ-ER-GBC.LOG\r\n")) << gbc;
 }
+
+// A blank would end the word there for the command interpreter (cmd.exe, or
+// sh on Linux) and the client: the configuration path and the whole log path
+// are then written in double quotes, each on its own; the file's own path and
+// the main window's log path stay plain.
+struct BlankCase {
+    const char* name;
+    bool posix;
+    std::string conf, work, daemon_tick;
+    std::string stop, gbc;
+};
+void PrintTo(const BlankCase& c, std::ostream* os) { *os << c.name; }
+struct BlankInAPathTest : SettingsWindowTest, ::testing::WithParamInterface<BlankCase> {};
+
+TEST_P(BlankInAPathTest, ThePathWithTheBlankIsQuotedAsOneWord) {
+    const auto& c = GetParam();
+    if (c.posix) use_posix_files();
+    const std::string sep = c.posix ? "/" : "\\";
+    const std::string eol = c.posix ? "\n" : "\r\n";
+    open();
+    fill(c.posix ? "/opt/node bin" : "C:\\node bin", "cli", c.conf, c.work);
+    if (!c.daemon_tick.empty()) click(c.daemon_tick);
+    compose_and_save_bats();
+    EXPECT_EQ(file(c.work + sep + "DAZ-ER-STOP.BAT"), c.stop + eol);
+    EXPECT_EQ(file(c.work + sep + "DAZ-ER-GBC.BAT"), c.gbc + eol);
+    std::string gcc = c.gbc;
+    gcc.replace(gcc.find("getblockcount"), 13, "getconnectioncount").replace(gcc.rfind("GBC"), 3, "GCC");
+    EXPECT_EQ(file(c.work + sep + "DAZ-ER-GCC.BAT"), gcc + eol);
+    EXPECT_EQ(s()["VQCLI_GBC_COMMAND_TEXTBOX"].text(), c.gbc);
+    click("SAVE_REGISTRY_BUTTON");
+    EXPECT_EQ(stored("CLI_GBC_FULL_LOG_LOCATION_TEXTBOX"), c.work + sep + "DAZ-ER-GBC.LOG");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ConfOrWorkingFolder, BlankInAPathTest,
+    ::testing::Values(
+        BlankCase{"WindowsBoth", false, R"(C:\My Conf\node.conf)", R"(C:\My Node)", "",
+                  R"(call "C:\node bin\cli" -conf="C:\My Conf\node.conf" stop)",
+                  R"(call "C:\node bin\cli" -conf="C:\My Conf\node.conf" getblockcount > "C:\My Node\DAZ-ER-GBC.LOG")"},
+        BlankCase{"WindowsConfOnlyWithDaemon", false, R"(C:\My Conf\node.conf)", R"(C:\vq)", "DASH_DAEMON_TICKBOX",
+                  R"(call "C:\node bin\cli" -conf="C:\My Conf\node.conf" -daemon=1 stop)",
+                  R"(call "C:\node bin\cli" -conf="C:\My Conf\node.conf" -daemon=1 getblockcount > C:\vq\DAZ-ER-GBC.LOG)"},
+        BlankCase{"LinuxWorkingFolderOnly", true, "/srv/n.conf", "/home/u/my node", "",
+                  R"(call "/opt/node bin/cli" -conf=/srv/n.conf stop)",
+                  R"(call "/opt/node bin/cli" -conf=/srv/n.conf getblockcount > "/home/u/my node/DAZ-ER-GBC.LOG")"},
+        BlankCase{"LinuxTabInConf", true, "/srv/a\tb.conf", "/w", "",
+                  "call \"/opt/node bin/cli\" -conf=\"/srv/a\tb.conf\" stop",
+                  "call \"/opt/node bin/cli\" -conf=\"/srv/a\tb.conf\" getblockcount > /w/DAZ-ER-GBC.LOG"},
+        // Quoted by the user already: written as typed, not quoted twice.
+        BlankCase{"AlreadyQuoted", false, R"("C:\My Conf\node.conf")", R"(C:\vq)", "",
+                  R"(call "C:\node bin\cli" -conf="C:\My Conf\node.conf" stop)",
+                  R"(call "C:\node bin\cli" -conf="C:\My Conf\node.conf" getblockcount > C:\vq\DAZ-ER-GBC.LOG)"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SettingsWindowTest, SaveBatsWritesTheLinesAsTheFieldsStandAtTheClick) {
     open();
