@@ -8,6 +8,8 @@ namespace vqd {
 
 namespace {
 
+constexpr std::size_t kMostPlacementSteps = 8;
+
 bool overlaps(const PixelRect& a, const PixelRect& b) {
     return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height && b.y < a.y + a.height;
 }
@@ -46,6 +48,23 @@ PixelRect place_on_screens(PixelRect window, std::span<const PixelRect> screens)
     window.x = fit(window.x, window.width, nearest->x, nearest->width);
     window.y = fit(window.y, window.height, nearest->y, nearest->height);
     return window;
+}
+
+void MoveJudge::shown(PixelPoint at, std::int64_t now_ms) {
+    placements_.assign(1, at);
+    placement_ends_ = now_ms + kPlacementMs;
+}
+
+std::optional<PixelPoint> MoveJudge::reported(PixelPoint at, std::int64_t now_ms) {
+    const bool placed = std::find(placements_.begin(), placements_.end(), at) != placements_.end();
+    if (placed) return std::nullopt;
+    // A window manager settles within a handful of steps; a longer stream
+    // inside the placement time is the user dragging already.
+    if (now_ms < placement_ends_ && placements_.size() < kMostPlacementSteps) {
+        placements_.push_back(at);
+        return std::nullopt;
+    }
+    return at;
 }
 
 }  // namespace vqd

@@ -75,6 +75,20 @@ void Window::set_position(float left, float top) {
     top_ = top;
 }
 
+void Window::shown_at(PixelPoint at, double pixels_per_twip) {
+    moves_.shown(at, scheduler_.now());
+    shown_left_ = left_;
+    shown_top_ = top_;
+    shown_ppt_ = pixels_per_twip;
+}
+
+void Window::reported_at(PixelPoint at) {
+    if (const auto moved = moves_.reported(at, scheduler_.now()))
+        set_position(static_cast<float>(moved->x / shown_ppt_), static_cast<float>(moved->y / shown_ppt_));
+    else
+        set_position(shown_left_, shown_top_);
+}
+
 void Window::set_caption(std::string_view s) {
     if (caption_ == s) return;
     caption_ = s;

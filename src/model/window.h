@@ -9,6 +9,7 @@
 #pragma once
 
 #include "model/control.h"
+#include "model/placement.h"
 #include "model/scheduler.h"
 
 #include <cstdint>
@@ -63,6 +64,14 @@ public:
     void set_width(float v);
     void set_height(float v);
     void set_position(float left, float top);  // a user moved the window
+    // A front end that learns of moves only as positions (Qt) reports them
+    // here, in pixels of `pixels_per_twip`: first where it shows the window
+    // for the position the model holds, then every position the window
+    // system reports. The model takes a position as the user's move only by
+    // the rule of MoveJudge; a window back where it was shown holds its
+    // position as before the showing, exact to the twip.
+    void shown_at(PixelPoint at, double pixels_per_twip);
+    void reported_at(PixelPoint at);
     const std::string& caption() const { return caption_; }
     void set_caption(std::string_view s);
 
@@ -121,6 +130,9 @@ private:
     std::vector<std::unique_ptr<Control>> controls_;
     Rect client_area_;
     float left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+    MoveJudge moves_;
+    float shown_left_ = 0, shown_top_ = 0;  // the position held when shown
+    double shown_ppt_ = 1.0 / 15;
     std::string caption_;
     std::uintptr_t handle_ = 0;
     std::vector<std::pair<int, Observer>> observers_;

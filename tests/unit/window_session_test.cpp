@@ -75,6 +75,54 @@ TEST(Placement, APositionOnAScreenIsKeptAndOneOffEveryScreenComesOnTheNearestWho
     EXPECT_EQ(place_on_screens({26667, 20000, 346, 700}, {}), (PixelRect{26667, 20000, 346, 700}));
 }
 
+// The window stored at 60000, 3000 twips is shown at 1696, 200 pixels on the
+// right-hand screen; the window manager then reports it, as openbox does on a
+// busy machine, once at the frame's offset and back. Only where the window
+// stands after the placement counts: the stored keys change for a user's move
+// and for nothing else.
+struct MoveCase {
+    const char* name;
+    std::vector<std::pair<std::int64_t, PixelPoint>> reports;  // at ms after the showing
+    std::string left, top;                                     // stored at close
+};
+void PrintTo(const MoveCase& c, std::ostream* os) { *os << c.name; }
+struct WindowMoves : SessionTest, ::testing::WithParamInterface<MoveCase> {};
+
+TEST_P(WindowMoves, TheStoredPositionChangesOnlyForWhereTheUserLeftTheWindow) {
+    put("MainLeft", "60000");
+    put("MainTop", "3000");
+    start();
+    main->shown_at({1696, 200}, 1.0 / 15);
+    const std::int64_t shown = clock.now_ms();
+    for (const auto& [at, where] : GetParam().reports) {
+        advance_to(shown + at);
+        main->reported_at(where);
+    }
+    main->post_close();
+    scheduler.run_due();
+    ASSERT_TRUE(main->closed());
+    EXPECT_EQ(stored("MainLeft"), GetParam().left);
+    EXPECT_EQ(stored("MainTop"), GetParam().top);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AfterTheShowing, WindowMoves,
+    ::testing::Values(
+        MoveCase{"PlacedWhereShown", {{5, {1696, 200}}}, "60000", "3000"},
+        MoveCase{"FrameOffsetAndBack", {{5, {1696, 200}}, {40, {1695, 180}}, {60, {1696, 200}}}, "60000", "3000"},
+        // The passing report arrives last inside the placement, the one back long after.
+        MoveCase{"BackOnlyAfterThePlacement", {{40, {1695, 180}}, {3000, {1696, 200}}}, "60000", "3000"},
+        // The window manager keeps it where it put it: no move of the user's.
+        MoveCase{"LeftWhereTheWindowManagerPutIt", {{40, {1695, 180}}}, "60000", "3000"},
+        MoveCase{"UserMovesItLater", {{5, {1696, 200}}, {40, {1695, 180}}, {4000, {1200, 300}}}, "18000", "4500"},
+        MoveCase{"UserMovesItAwayAndBack", {{4000, {1200, 300}}, {5000, {1696, 200}}}, "60000", "3000"},
+        // A drag that starts at once is more than a placement's few steps.
+        MoveCase{"UserDragsAtOnce",
+                 {{10, {1690, 200}}, {20, {1680, 200}}, {30, {1670, 200}}, {40, {1660, 200}}, {50, {1650, 200}},
+                  {60, {1640, 200}}, {70, {1630, 200}}, {80, {1620, 200}}, {90, {1610, 200}}, {100, {1600, 200}}},
+                 "24000", "3000"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(DisplayPlatform, XWaylandIsChosenUnlessTheUserChoseAndWaylandAloneIsReported) {
     using qt::DisplayEnvironment;
     EXPECT_EQ(qt::platform_to_ask_for(DisplayEnvironment{std::nullopt, "wayland-0", ":0"}), "xcb");

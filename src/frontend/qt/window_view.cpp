@@ -430,6 +430,7 @@ void WindowView::apply_geometry() {
     apply_status();
     applied_pos_ = visible_position();
     form_->move(applied_pos_);
+    model_.shown_at(PixelPoint{applied_pos_.x(), applied_pos_.y()}, ppt_);
     applying_geometry_ = false;
 }
 
@@ -484,10 +485,10 @@ void WindowView::apply_status() {
 void WindowView::user_moved() {
     if (applying_geometry_ || closed_ || !form_->isVisible()) return;
     refit_to_frame();
+    // Only reported: whether this is the user's move or the window manager
+    // still placing the window is the model's decision.
     const QPoint p = form_->pos();
-    if (p == applied_pos_) return;  // where we put it: keep the model's exact twips
-    applied_pos_ = p;
-    model_.set_position(static_cast<float>(p.x() / ppt_), static_cast<float>(p.y() / ppt_));
+    model_.reported_at(PixelPoint{p.x(), p.y()});
 }
 
 void WindowView::user_closes() {
@@ -496,6 +497,8 @@ void WindowView::user_closes() {
 
 void WindowView::show() {
     if (closed_) return;
+    // The window manager's placement starts now.
+    model_.shown_at(PixelPoint{applied_pos_.x(), applied_pos_.y()}, ppt_);
     form_->show();
     model_.set_handle(QtTopmost::handle_of(form_));
     focus_first();
