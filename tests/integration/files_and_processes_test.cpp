@@ -11,7 +11,13 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <clocale>
+#include <csignal>
 #include <regex>
+
+#include <pwd.h>
+#include <sys/prctl.h>
 
 namespace vqd::it {
 namespace {
@@ -109,6 +115,137 @@ TEST(PosixProcessCounter, ShortenedCommNamesMatchTheirLongName) {
     EXPECT_FALSE(PosixProcessCounter::matches("litecoin-cli-long-name", "litecoin-cli-lo", false));
     EXPECT_FALSE(PosixProcessCounter::matches("litecoin-cli", "litecoin-cl", true));
     EXPECT_FALSE(PosixProcessCounter::matches("litecoin", "litecoin-cli-lo", true));
+}
+
+// Restores the C library's locale at the end, as the application object's
+// setlocale(LC_ALL, "") would leave it changed for good.
+class Locale {
+public:
+    explicit Locale(const char* name) : old_(std::setlocale(LC_ALL, nullptr)), ok_(std::setlocale(LC_ALL, name)) {}
+    ~Locale() { std::setlocale(LC_ALL, old_.c_str()); }
+    bool ok() const { return ok_; }
+
+private:
+    std::string old_;
+    bool ok_;
+};
+
+TEST(PosixProcessCounter, NamesCompareAsWindowsComparesImageNamesInAnyLocale) {
+    Locale turkish("tr_TR.UTF-8");
+    ASSERT_TRUE(turkish.ok()) << "the tr_TR.UTF-8 locale is missing (locales-all)";
+    struct Row {
+        const char* a;
+        const char* b;
+        bool same;
+    };
+    const Row rows[] = {
+        {"TESTI-cli", "testi-cli", true},  // the locale's I and i are not the file system's
+        {"testi-cli", "TESTI-CLI", true},
+        {"\xc3\x84rger-cli", "\xc3\xa4rger-cli", true},                      // Ärger / ärger
+        {"\xce\xa3\xce\x8a\xce\xa3\xce\xa5\xce\xa6\xce\x9f\xce\xa3",        // ΣΊΣΥΦΟΣ
+         "\xcf\x83\xce\xaf\xcf\x83\xcf\x85\xcf\x86\xce\xbf\xcf\x82", true},  // σίσυφος
+        {"stra\xc3\x9f" "e", "STRASSE", false},  // one unit each: no ß to SS
+        {"\xc3\x84rger-cli", "Arger-cli", false},
+        {"\xff-cli", "\xfe-cli", false},  // not UTF-8: bytes, not two replacement characters
+        {"\xff-CLI", "\xff-cli", true},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(PosixProcessCounter::same_name(row.a, row.b), row.same) << row.a << " / " << row.b;
+        EXPECT_EQ(PosixProcessCounter::same_name(row.b, row.a), row.same) << row.b << " / " << row.a;
+    }
+    // comm cuts "abcdefghijklmnÄX" inside the Ä.
+    EXPECT_TRUE(PosixProcessCounter::matches("ABCDEFGHIJKLMN\xc3\x84X", "abcdefghijklmn\xc3", true));
+}
+
+// A slow client started under other names: through a symbolic link, as a
+// `#!` script, under a name longer than comm holds, in another letter case.
+TEST(PosixProcessCounter, SeesAClientByTheNameItWasStartedAs) {
+    Locale turkish("tr_TR.UTF-8");
+    ASSERT_TRUE(turkish.ok()) << "the tr_TR.UTF-8 locale is missing (locales-all)";
+    TempDir dir;
+    Client client(dir);
+    client.configure("delay_ms=4000\n");
+    const std::string id = std::to_string(::getpid());
+    const std::string link = "vql" + id, long_link = "vqd-long-started-name-" + id, script = "vqs" + id,
+                      long_script = "vqd-long-script-name-" + id, turkish_name = "VQTI" + id,
+                      umlaut = "vq\xc3\x84rger-" + id;  // vqÄrger-
+    for (const auto& name : {link, long_link, turkish_name, umlaut})
+        fs::create_symlink(client.path(), client.folder / name);
+    for (const auto& name : {script, long_script}) {
+        put(client.folder / name, "#!/bin/sh\nsleep 4\nexit 0\n");
+        fs::permissions(client.folder / name, fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
+    }
+    std::vector<pid_t> children;
+    for (const auto& name : {link, long_link, turkish_name, umlaut})
+        children.push_back(spawn({(client.folder / name).string(), "-conf=" + client.conf, "getblockcount"}));
+    for (const auto& name : {script, long_script}) children.push_back(spawn({(client.folder / name).string()}));
+
+    struct Row {
+        std::string name;
+        int running;
+    };
+    const Row rows[] = {
+        {link, 1},
+        {long_link, 1},
+        {long_link + "-x", 0},  // comm holds the same 15 bytes; the command line tells
+        {script, 1},
+        {long_script, 1},
+        {"vqti" + id, 1},
+        {"VqtI" + id, 1},
+        {"vq\xc3\xa4rger-" + id, 1},  // vqärger-
+        {"VQ\xc3\x84RGER-" + id, 1},
+        {client.name, 4},  // every one but the scripts runs the client's file
+    };
+    EXPECT_TRUE(eventually(
+        [&] {
+            PosixProcessCounter counter;
+            return std::all_of(std::begin(rows), std::end(rows),
+                               [&](const Row& row) { return counter.count(row.name) == row.running; });
+        },
+        std::chrono::seconds(3)));
+    PosixProcessCounter counter;
+    for (const Row& row : rows) EXPECT_EQ(counter.count(row.name), row.running) << row.name;
+    for (const pid_t pid : children) ::kill(pid, SIGKILL);
+    for (const pid_t pid : children) wait_exit(pid);
+}
+
+// The kernel answers EACCES, not ENOENT, for the program of a kernel thread
+// or of another user's zombie when a user other than root asks; only comm
+// names them then. Run as root, the test also asks under another user's id.
+TEST(PosixProcessCounter, ZombiesAndKernelThreadsNeverCountWhoeverAsks) {
+    const std::string id = std::to_string(::getpid());
+    // The second name fools a reader of /proc/PID/stat that stops at the first ')'.
+    const std::string names[] = {"vqz" + id, "z) R " + id};
+    std::vector<pid_t> zombies;
+    for (const auto& name : names) {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::prctl(PR_SET_NAME, name.c_str());
+            ::_exit(0);
+        }
+        ASSERT_GT(pid, 0);
+        zombies.push_back(pid);
+    }
+    ASSERT_TRUE(eventually([&] { return zombie_children() >= 2; }, std::chrono::seconds(2)));
+    const bool kthreadd = slurp("/proc/2/comm") == "kthreadd\n";
+    auto none_counts = [&](const std::string& who) {
+        PosixProcessCounter counter;
+        for (const auto& name : names) EXPECT_EQ(counter.count(name), 0) << name << " asked by " << who;
+        if (kthreadd) EXPECT_EQ(counter.count("kthreadd"), 0) << "asked by " << who;
+    };
+    none_counts("uid " + std::to_string(::geteuid()));
+    if (::geteuid() == 0) {
+        const passwd* user = ::getpwnam("vqd-tester");
+        const uid_t other = user ? user->pw_uid : 65534;
+        ASSERT_EQ(::seteuid(other), 0);
+        char target[64];
+        const bool hidden = ::readlink(("/proc/" + std::to_string(zombies[0]) + "/exe").c_str(), target,
+                                       sizeof target) < 0 && errno == EACCES;
+        none_counts("uid " + std::to_string(other));
+        ASSERT_EQ(::seteuid(0), 0);
+        EXPECT_TRUE(hidden) << "another user's zombie should be hidden from this one";
+    }
+    for (const pid_t pid : zombies) ::waitpid(pid, nullptr, 0);
 }
 
 // --- Executable name ---

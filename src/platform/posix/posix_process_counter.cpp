@@ -2,12 +2,17 @@
 
 #include "platform/failure.h"
 
-#include <cctype>
+#include <QChar>
+#include <QString>
+#include <QStringDecoder>
+
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
+#include <string_view>
 #include <unistd.h>
 
 namespace vqd {
@@ -16,13 +21,98 @@ namespace {
 
 constexpr std::size_t kCommLength = 15;  // TASK_COMM_LEN less its terminating zero
 constexpr std::string_view kDeleted = " (deleted)";
+constexpr unsigned long kKernelThread = 0x00200000;  // PF_KTHREAD in /proc/PID/stat's flags
+constexpr int kArgumentsToLookAt = 3;  // a `#!` script's own path comes after the interpreter and one option
 
-bool equal_nocase(std::string_view a, std::string_view b) {
+// --- Names compared as Windows compares image names ---
+
+bool is_ascii(std::string_view s) {
+    for (const unsigned char c : s)
+        if (c >= 0x80) return false;
+    return true;
+}
+
+// Not std::tolower: that one follows the user's locale, and under tr_TR it
+// leaves 'I' alone.
+char ascii_upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool ascii_equal_nocase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
+        if (ascii_upper(a[i]) != ascii_upper(b[i])) return false;
     return true;
+}
+
+// How many UTF-16 units a UTF-8 text decodes to (exact for valid UTF-8, which
+// is all a quick rejection needs).
+std::size_t utf16_units(std::string_view s) {
+    std::size_t n = 0;
+    for (const unsigned char c : s) n += ((c & 0xC0) != 0x80) + (c >= 0xF0);
+    return n;
+}
+
+// False for bytes that are not UTF-8. With `cut`, an incomplete sequence at the
+// end (comm cuts names at 15 bytes, not at characters) is dropped, not an error.
+bool decode(std::string_view bytes, QString& text, bool cut) {
+    // A name is its bytes, a leading byte order mark included.
+    QStringConverter::Flags flags = QStringConverter::Flag::ConvertInitialBom;
+    if (!cut) flags |= QStringConverter::Flag::Stateless;
+    QStringDecoder decoder(QStringConverter::Utf8, flags);
+    text = decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    return !decoder.hasError();
+}
+
+// Windows's ignore-case ordinal rule: the simple uppercase of each UTF-16
+// unit, surrogates left as they are. No locale, no multi-character mappings.
+bool upper_equal(QStringView a, QStringView b) {
+    if (a.size() != b.size()) return false;
+    for (qsizetype i = 0; i < a.size(); ++i)
+        if (QChar::toUpper(a[i].unicode()) != QChar::toUpper(b[i].unicode())) return false;
+    return true;
+}
+
+// The image name asked for, prepared once per count. ASCII names (nearly all)
+// compare byte by byte and allocate nothing; only a name with other characters
+// on either side goes through UTF-16. A name that is not UTF-8 at all (Linux
+// allows any bytes) is compared as bytes, ASCII letters folded.
+class Wanted {
+public:
+    explicit Wanted(std::string_view name) : bytes_(name), ascii_(is_ascii(name)) {
+        if (!ascii_) utf8_ = decode(name, text_, false);
+    }
+
+    bool equals(std::string_view seen) const {
+        if (ascii_ && is_ascii(seen)) return ascii_equal_nocase(bytes_, seen);
+        if (!utf8_) return ascii_equal_nocase(bytes_, seen);
+        if (utf16_units(seen) != static_cast<std::size_t>(text().size())) return false;
+        QString other;
+        return decode(seen, other, false) && upper_equal(text(), other);
+    }
+
+    // Whether a 15-byte comm may be the beginning of this name.
+    bool may_begin_with(std::string_view comm) const {
+        if ((ascii_ && is_ascii(comm)) || !utf8_)
+            return bytes_.size() >= comm.size() && ascii_equal_nocase(bytes_.substr(0, comm.size()), comm);
+        QString head;
+        return decode(comm, head, true) && head.size() <= text().size() &&
+               upper_equal(QStringView(text()).first(head.size()), head);
+    }
+
+private:
+    const QString& text() const {
+        if (ascii_ && text_.isEmpty()) text_ = QString::fromLatin1(bytes_.data(), static_cast<qsizetype>(bytes_.size()));
+        return text_;
+    }
+
+    std::string_view bytes_;
+    bool ascii_;
+    bool utf8_ = true;
+    mutable QString text_;
+};
+
+std::string_view base_name(std::string_view path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
 bool all_digits(const char* s) {
@@ -34,15 +124,16 @@ bool all_digits(const char* s) {
 
 // The tick runs once a second for weeks, over every process on the machine,
 // and on a virtual machine every system call into /proc costs microseconds:
-// each process costs one readlinkat relative to the open /proc folder, into
-// buffers on the stack, with no path built on the heap. Kernel threads (half
-// the processes of a quiet machine) and zombies run no program, and the
-// kernel says so with ENOENT: they are skipped without opening anything. Only
-// a process whose exe we may not read (another user's) has its comm opened.
+// files are opened relative to the open /proc folder, into buffers on the
+// stack, with no path built on the heap. Every process costs its comm and,
+// unless that already names the client, one readlinkat of its exe. Only a comm
+// that names the client (rare) pays for the stat that tells a kernel thread or
+// a zombie from a program, and, for a name comm holds cut, for the command line.
 struct Scan {
     int proc_fd;
-    char path[32];  // "PID/exe" or "PID/comm"; a PID has at most 10 digits
-    char target[4096];
+    char path[32];  // "PID/cmdline"; a PID has at most 10 digits
+    char comm[64];
+    char buffer[kArgumentsToLookAt * 4096 + 8];  // exe's target, stat, the first arguments
 
     bool set_path(const char* pid, const char* leaf) {
         const std::size_t pid_len = std::strlen(pid), leaf_len = std::strlen(leaf);
@@ -53,48 +144,101 @@ struct Scan {
         return true;
     }
 
-    enum class Exe { Named, NoProgram, Hidden };
+    // Up to `size` bytes of /proc/PID/leaf; -1 when it cannot be read (the
+    // process ended, or we may not look). comm and stat come whole from one
+    // read; the command line may take several (`whole`).
+    ssize_t read(const char* pid, const char* leaf, char* into, std::size_t size, bool whole = false) {
+        if (!set_path(pid, leaf)) return -1;
+        const int fd = ::openat(proc_fd, path, O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return -1;
+        std::size_t have = 0;
+        while (have < size && (whole || have == 0)) {
+            const ssize_t n = ::read(fd, into + have, size - have);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                ::close(fd);
+                return -1;
+            }
+            if (n == 0) break;
+            have += static_cast<std::size_t>(n);
+        }
+        ::close(fd);
+        return static_cast<ssize_t>(have);
+    }
 
-    // The base name of the program a process runs, NoProgram for a kernel
-    // thread, a zombie or a process that has ended, Hidden when we may not look.
-    Exe exe_name(const char* pid, std::string_view& name) {
-        if (!set_path(pid, "exe")) return Exe::NoProgram;
-        const ssize_t n = ::readlinkat(proc_fd, path, target, sizeof target);
-        if (n < 0) return errno == ENOENT || errno == ESRCH ? Exe::NoProgram : Exe::Hidden;
-        if (n == 0 || n == static_cast<ssize_t>(sizeof target)) return Exe::Hidden;
-        std::string_view link(target, static_cast<std::size_t>(n));
+    bool counts(const char* pid, const Wanted& wanted) {
+        const ssize_t n = read(pid, "comm", comm, sizeof comm);
+        if (n <= 0) return false;  // ended while we looked
+        std::string_view name(comm, static_cast<std::size_t>(n));
+        if (name.back() == '\n') name.remove_suffix(1);
+        const bool cut = name.size() == kCommLength;
+        if (cut ? wanted.may_begin_with(name) : wanted.equals(name)) {
+            if (!runs_a_program(pid)) return false;
+            return !cut || exe_is(pid, wanted) || started_as(pid, wanted);
+        }
+        return exe_is(pid, wanted);
+    }
+
+    // Not a kernel thread and not a zombie, from /proc/PID/stat:
+    // "PID (comm) STATE PPID PGRP SESSION TTY TPGID FLAGS ...". A comm may hold
+    // ") ", so the fields start after the last ')'.
+    bool runs_a_program(const char* pid) {
+        const ssize_t n = read(pid, "stat", buffer, 1024);
+        if (n <= 0) return false;
+        const std::string_view stat(buffer, static_cast<std::size_t>(n));
+        const auto close = stat.rfind(')');
+        if (close == std::string_view::npos || close + 3 > stat.size()) return false;
+        const char state = stat[close + 2];
+        if (state == 'Z' || state == 'X' || state == 'x') return false;
+        std::size_t at = close + 3;
+        for (int field = 0; field < 6; ++field) {  // to the space before FLAGS
+            at = stat.find(' ', at);
+            if (at == std::string_view::npos) return false;
+            ++at;
+        }
+        unsigned long flags = 0;
+        if (std::from_chars(stat.data() + at, stat.data() + stat.size(), flags).ec != std::errc()) return false;
+        return (flags & kKernelThread) == 0;
+    }
+
+    // Whether the program the process runs has the wanted file name. A kernel
+    // thread, a zombie or a process that has ended has none (ENOENT), and
+    // another user's process is not ours to look at (EACCES): neither counts.
+    bool exe_is(const char* pid, const Wanted& wanted) {
+        if (!set_path(pid, "exe")) return false;
+        const ssize_t n = ::readlinkat(proc_fd, path, buffer, sizeof buffer);
+        if (n <= 0 || n == static_cast<ssize_t>(sizeof buffer)) return false;
+        std::string_view link(buffer, static_cast<std::size_t>(n));
         // A program replaced on disk while it runs (an upgrade) is still itself.
         if (link.size() > kDeleted.size() && link.ends_with(kDeleted)) link.remove_suffix(kDeleted.size());
-        const auto slash = link.rfind('/');
-        name = slash == std::string_view::npos ? link : link.substr(slash + 1);
-        return Exe::Named;
+        return wanted.equals(base_name(link));
     }
 
-    bool comm_name(const char* pid, std::string_view& name) {
-        if (!set_path(pid, "comm")) return false;
-        const int fd = ::openat(proc_fd, path, O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return false;
-        const ssize_t n = ::read(fd, target, 64);
-        ::close(fd);
+    // Whether the process was started under the wanted name, by the file names
+    // at the head of its command line: the program's own, or for a `#!` script
+    // the script's, which follows the interpreter (and one interpreter option).
+    bool started_as(const char* pid, const Wanted& wanted) {
+        const ssize_t n = read(pid, "cmdline", buffer, sizeof buffer, true);
         if (n <= 0) return false;
-        std::string_view text(target, static_cast<std::size_t>(n));
-        while (!text.empty() && text.back() == '\n') text.remove_suffix(1);
-        name = text;
-        return true;
+        std::string_view rest(buffer, static_cast<std::size_t>(n));
+        for (int i = 0; i < kArgumentsToLookAt; ++i) {
+            const auto end = rest.find('\0');
+            if (end == std::string_view::npos) return false;  // cut by our buffer, or rewritten by the process
+            if (wanted.equals(base_name(rest.substr(0, end)))) return true;
+            rest.remove_prefix(end + 1);
+        }
+        return false;
     }
 };
-
-bool matches_view(std::string_view wanted, std::string_view seen, bool seen_is_comm) {
-    if (seen_is_comm && seen.size() == kCommLength && wanted.size() > kCommLength)
-        return equal_nocase(wanted.substr(0, kCommLength), seen);
-    return equal_nocase(wanted, seen);
-}
 
 }  // namespace
 
 bool PosixProcessCounter::matches(const std::string& wanted, const std::string& seen, bool seen_is_comm) {
-    return matches_view(wanted, seen, seen_is_comm);
+    const Wanted name(wanted);
+    return seen_is_comm && seen.size() == kCommLength ? name.may_begin_with(seen) : name.equals(seen);
 }
+
+bool PosixProcessCounter::same_name(const std::string& a, const std::string& b) { return Wanted(a).equals(b); }
 
 int PosixProcessCounter::count(const std::string& image_name) {
     if (image_name.empty()) return 0;
@@ -106,23 +250,11 @@ int PosixProcessCounter::count(const std::string& image_name) {
         ::close(fd);
         throw PlatformError("count processes", image_name, std::strerror(error));
     }
-    Scan scan{fd, {}, {}};
+    const Wanted wanted(image_name);
+    Scan scan{fd, {}, {}, {}};
     int found = 0;
-    while (const dirent* entry = ::readdir(proc.get())) {
-        if (!all_digits(entry->d_name)) continue;
-        std::string_view name;
-        // A process that ends while we look is simply not counted.
-        switch (scan.exe_name(entry->d_name, name)) {
-        case Scan::Exe::Named:
-            if (matches_view(image_name, name, false)) ++found;
-            break;
-        case Scan::Exe::Hidden:
-            if (scan.comm_name(entry->d_name, name) && matches_view(image_name, name, true)) ++found;
-            break;
-        case Scan::Exe::NoProgram:
-            break;
-        }
-    }
+    while (const dirent* entry = ::readdir(proc.get()))
+        if (all_digits(entry->d_name) && scan.counts(entry->d_name, wanted)) ++found;
     return found;
 }
 
