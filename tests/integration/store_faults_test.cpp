@@ -384,8 +384,11 @@ TEST(IniText, QSettingsTypedFormsReadAsQSettingsReadsThem) {
     put(file, slurp(file) + "TEXT=\"@String(notify, \\x41)\"\nHAND=@ByteArray(\\xe9\xc3\xa9)\nNONE=@Invalid()\n");
     const std::string non_utf8 = "C:\\caf\xe9\xff\x80 \x01" "2";
     store.save("VQ-DAZ-ER", "typed", "OURS", non_utf8);
+    // A leading U+FEFF, which QSettings' reader would take for a BOM and drop.
+    store.save("VQ-DAZ-ER", "typed", "ZWNBSP", "\xEF\xBB\xBFx");
     QSettings qt(QString::fromStdString(file), QSettings::IniFormat);
-    for (const char* key : {"BYTES", "AT", "TEXT", "HAND", "NONE", "OURS"}) {
+    EXPECT_EQ(qt.value("ZWNBSP").toString().toStdString(), "\xEF\xBB\xBFx");
+    for (const char* key : {"BYTES", "AT", "TEXT", "HAND", "NONE", "OURS", "ZWNBSP"}) {
         const QByteArray theirs = qt.value(key).toByteArray();
         EXPECT_EQ(store.get("VQ-DAZ-ER", "typed", key, "<absent>"), theirs.toStdString()) << key;
     }

@@ -173,7 +173,7 @@ Parsed parse(std::string_view text) {
         if (!top_level) continue;
         std::string key(trim(text.substr(start, s.equals - start)));
         p.keys[key] = unescape_value(text.substr(s.equals + 1, s.end - s.equals - 1));
-        p.entries.push_back(Entry{std::move(key), start, s.end, number, runs_on});
+        p.entries.push_back(Entry{std::move(key), start, s.end, s.equals + 1, number, runs_on});
         mark_insert();
     }
     if (p.line_end.empty()) p.line_end = "\n";
@@ -280,7 +280,8 @@ std::string escape_value(std::string_view value) {
         if (c >= 16) out += kHex[c >> 4];
         out += kHex[c & 15];
     };
-    for (const char ch : value) {
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        const char ch = value[i];
         const auto c = static_cast<unsigned char>(ch);
         if (ch == ';' || ch == ',' || ch == '=') needs_quotes = true;
         if (escape_next_if_hex && hex_digit(ch) >= 0) {
@@ -288,6 +289,14 @@ std::string escape_value(std::string_view value) {
             continue;
         }
         escape_next_if_hex = false;
+        if (!bytes && value.substr(i, 3) == kBom) {
+            // QSettings' reader drops a U+FEFF that starts a run of plain text
+            // (its decoder takes it for a BOM); escaped, it comes through.
+            out += "\\xfeff";
+            escape_next_if_hex = true;
+            i += 2;
+            continue;
+        }
         switch (ch) {
         case '\0': out += "\\0"; escape_next_if_hex = true; break;
         case '\a': out += "\\a"; break;
@@ -321,7 +330,8 @@ std::optional<std::string> replace_keys(std::string_view text, const Parsed& par
     for (const auto& [key, value] : values) wanted[key] = value;
     for (const auto& e : parsed.entries) {
         auto it = wanted.find(e.key);
-        if (it != wanted.end()) edits.emplace_back(e.begin, e.end, e.key + "=" + escape_value(it->second));
+        // The key and '=' stay as typed: a key ending in a backslash or spaced as "key = value" reads the same after.
+        if (it != wanted.end()) edits.emplace_back(e.value, e.end, escape_value(it->second));
     }
     std::string added;
     std::map<std::string, bool> done;

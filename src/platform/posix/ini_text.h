@@ -28,6 +28,7 @@ namespace vqd::ini {
 struct Entry {
     std::string key;
     std::size_t begin = 0, end = 0;  // the bytes of "key=value", without a trailing comment or the line end
+    std::size_t value = 0;           // where the value begins, after the '='
     int line = 0;                    // 1-based, as an editor counts
     bool runs_on = false;            // its value ran past the line end (a hand edit), see `notes`
 };
