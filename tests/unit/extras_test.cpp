@@ -398,7 +398,9 @@ TEST_F(Extras, AMetricsPathRefusedAtWritingIsReportedOnceAndNothingIsWritten) {
         EXPECT_NE(main->status().find("EXTRAS_MONITOR_TIMER_Timer failed: the metrics file"), std::string::npos)
             << main->status();
         EXPECT_EQ(std::count(platform.files.written.begin(), platform.files.written.end(), path), 0);
-        if (path == kGbcLog) EXPECT_EQ(platform.files.content[kGbcLog], "812345\r\n");
+        if (path == kGbcLog) {
+            EXPECT_EQ(platform.files.content[kGbcLog], "812345\r\n");
+        }
         EXPECT_EQ(platform.errors.messages.size(), 1u);
         monitor.reset();
         main.reset();
