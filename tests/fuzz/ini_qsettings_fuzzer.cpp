@@ -33,12 +33,13 @@ const char* const kKeys[] = {"MainLeft", "SETTINGS-Left", "CLI_NAME_TEXTBOX", "R
     std::abort();
 }
 
-// A folder of this process's own for the files QSettings reads, in memory when /dev/shm is there.
+// A folder for the files QSettings reads: $VQD_FUZZ_SCRATCH (scripts/fuzz.sh
+// makes one in memory and removes it), else one of this process's own.
 const std::string& scratch() {
     static const std::string folder = [] {
+        if (const char* given = std::getenv("VQD_FUZZ_SCRATCH"); given && *given) return std::string(given);
         std::string pattern = (::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + std::string("/vqd-fuzz-XXXXXX");
         if (!::mkdtemp(pattern.data())) std::abort();
-        std::atexit([] { ::rmdir(scratch().c_str()); });
         return pattern;
     }();
     return folder;
