@@ -62,18 +62,26 @@ bool decode(std::string_view bytes, QString& text, bool cut) {
     return !decoder.hasError();
 }
 
-// Windows's ignore-case ordinal rule: the simple uppercase of each UTF-16
-// unit, surrogates left as they are. No locale, no multi-character mappings.
+// Windows's ignore-case ordinal rule: each UTF-16 unit to its simple
+// uppercase, surrogates left as they are, no locale, no multi-character
+// mappings. Its table holds only the pairs that map both ways: final sigma,
+// dotless i, long s, micro sign and the title-case letters stay themselves
+// (they would fold onto another letter's lowercase, or onto ASCII).
+char16_t windows_upper(char16_t c) {
+    const char32_t upper = QChar::toUpper(char32_t{c});
+    return QChar::toLower(upper) == c ? static_cast<char16_t>(upper) : c;
+}
+
 bool upper_equal(QStringView a, QStringView b) {
     if (a.size() != b.size()) return false;
     for (qsizetype i = 0; i < a.size(); ++i)
-        if (QChar::toUpper(a[i].unicode()) != QChar::toUpper(b[i].unicode())) return false;
+        if (windows_upper(a[i].unicode()) != windows_upper(b[i].unicode())) return false;
     return true;
 }
 
 // The image name asked for, prepared once per count. ASCII names (nearly all)
-// compare byte by byte and allocate nothing; only a name with other characters
-// on either side goes through UTF-16. A name that is not UTF-8 at all (Linux
+// compare byte by byte and allocate nothing; only two names that both have
+// other characters go through UTF-16. A name that is not UTF-8 at all (Linux
 // allows any bytes) is compared as bytes, ASCII letters folded.
 class Wanted {
 public:
@@ -82,8 +90,9 @@ public:
     }
 
     bool equals(std::string_view seen) const {
-        if (ascii_ && is_ascii(seen)) return ascii_equal_nocase(bytes_, seen);
-        if (!utf8_) return ascii_equal_nocase(bytes_, seen);
+        // No letter beyond ASCII has an ASCII letter for its case partner.
+        if (ascii_ != is_ascii(seen)) return false;
+        if (ascii_ || !utf8_) return ascii_equal_nocase(bytes_, seen);
         if (utf16_units(seen) != static_cast<std::size_t>(text().size())) return false;
         QString other;
         return decode(seen, other, false) && upper_equal(text(), other);
