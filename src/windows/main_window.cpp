@@ -149,6 +149,15 @@ void MainWindow::load() {
     if (!settings_.read_failure().empty())
         report_failure("read settings", "The stored settings could not be read; every setting took its default: " +
                                             settings_.read_failure());
+    // Lines a person edited into a shape no writer produces were read up to
+    // their line end; every other key is intact and saves go on, but the
+    // user should look at what was read there.
+    else if (const auto notes = services_.store.read_notes(std::string(kApplication), settings_.section());
+             !notes.empty()) {
+        std::string message = "The settings file was edited by hand; check these lines:";
+        for (const auto& note : notes) message += " " + note + ";";
+        report_failure("read settings", message);
+    }
 }
 
 // --- Closing ---

@@ -83,6 +83,20 @@ TEST_F(StoreStartup, UnreadableStoreStartsCompleteWithDefaultsAndReportsOnce) {
     EXPECT_EQ(count_containing(platform.errors.messages, "not saved"), 2u);
 }
 
+TEST_F(StoreStartup, HandEditedLinesAreNamedAtStartUpAndSavesGoOn) {
+    put("MainLeft", "3000");
+    platform.store.notes[platform.executable.exe] = {"line 4: a value runs past its line end"};
+    start();
+    EXPECT_EQ(main->left(), 3000);  // the keys themselves were read
+    ASSERT_EQ(platform.errors.messages.size(), 1u);
+    EXPECT_NE(platform.errors.messages[0].find("line 4: a value runs past its line end"), std::string::npos)
+        << platform.errors.messages[0];
+    EXPECT_EQ(main->status(), platform.errors.messages[0]);
+    main->post_close();
+    scheduler.run_due();
+    EXPECT_EQ(platform.store.batches.size(), 1u);  // unlike an unreadable store, this one is saved
+}
+
 TEST_F(StoreSaves, ClosingWritesTheStoreOnceWithPositionAndFiveOptions) {
     start();
     main->post_close();

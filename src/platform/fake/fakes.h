@@ -24,6 +24,10 @@ public:
     void save(const std::string& application, const std::string& section, const std::string& key,
               const std::string& value) override;
     void save_all(const std::string& application, const std::string& section, const Values& values) override;
+    std::vector<std::string> read_notes(const std::string&, const std::string& section) override {
+        auto it = notes.find(section);
+        return it == notes.end() ? std::vector<std::string>{} : it->second;
+    }
 
     void put(const std::string& section, const std::string& key, const std::string& value) {
         values[{section, key}] = value;
@@ -35,6 +39,7 @@ public:
     std::vector<std::string> writes;  // keys, in the order they were saved
     std::vector<std::vector<std::string>> batches;  // keys of each write to the store
     std::set<std::string> unreadable;  // sections whose reads fail
+    std::map<std::string, std::vector<std::string>> notes;  // per section: lines a person edited, as read_notes tells them
     std::set<std::string> applications;  // every application name used
     bool fail_saves = false;
     std::set<std::string> failing_keys;  // a write that holds one of these keys fails whole
