@@ -1,7 +1,8 @@
 // The real program, on Qt's offscreen platform, ended by a real signal: it
 // closes its main window the way a user's close does (position and options
 // saved) and exits normally. A signal it was started with ignored (nohup)
-// does not end it.
+// does not end it. A settings file a person edited by hand keeps every key
+// through a whole run, and the line at fault is named.
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -60,6 +61,49 @@ TEST_F(SessionSignalTest, TermIntAndHupCloseTheWindowTheNormalWayAndTheProgramEx
         EXPECT_EQ(stored("MainTop"), "1000");
         EXPECT_EQ(stored("CLI_GBC_BAT_TICKBOX"), "1");
         EXPECT_EQ(stored("AUTOSTART_TICKBOX"), "0");
+    }
+}
+
+QByteArray read_all(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+TEST_F(SessionSignalTest, AHandEditedSettingsFileKeepsEveryKeyAndTheLineAtFaultIsNamed) {
+    struct Case {
+        const char* edited_line;
+        bool saves;  // a value run past its line is read up to it; a line that is no INI at all stops every save
+    };
+    for (const Case& c : {Case{"RUN_COMMAND_TEXTBOX=notify-send \"new block", true},
+                          Case{"this line is no setting", false}}) {
+        SCOPED_TRACE(c.edited_line);
+        const QByteArray text = QByteArray("[General]\n") + c.edited_line +
+                                "\nCLI_NAME_TEXTBOX=litecoin-cli\nCLI_GBC_BAT_TICKBOX=1\nAlwaysOnTopTimer_TICKBOX=0\n";
+        {
+            QFile f(ini());
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(text);
+        }
+        const QString log = config.path() + "/VQ-DAZ-ER/VQ-DAZ-ER-errors.log";
+        QFile::remove(log);
+        QProcess program;
+        start(program, false);
+        ASSERT_EQ(::kill(static_cast<pid_t>(program.processId()), SIGTERM), 0);
+        ASSERT_TRUE(program.waitForFinished(10000));
+        EXPECT_EQ(program.exitCode(), 0);
+
+        EXPECT_TRUE(read_all(log).contains("line 2")) << read_all(log).toStdString();
+        const QByteArray after = read_all(ini());
+        if (!c.saves) {
+            EXPECT_EQ(after, text);
+            continue;
+        }
+        // Every line the person wrote is still there as written, the option
+        // below the edited line was read (and so saved as it was), and the
+        // position the close saved starts a line of its own.
+        EXPECT_TRUE(after.startsWith(text.left(text.indexOf("AlwaysOnTop")))) << after.toStdString();
+        EXPECT_TRUE(after.contains("\nAlwaysOnTopTimer_TICKBOX=0\n")) << after.toStdString();
+        EXPECT_TRUE(after.contains("\nMainLeft=1000\n")) << after.toStdString();
     }
 }
 
