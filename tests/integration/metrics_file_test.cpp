@@ -85,7 +85,7 @@ TEST_F(MetricsFile, TheFileWrittenAfterRealPollsPassesPromtoolsCheck) {
 
 // A full disk: the earlier file stays whole and the failure reaches the main
 // window's error path; once there is room again the next tick writes it.
-TEST_F(MetricsFile, OnAFullDiskTheEarlierFileStaysWholeAndTheFailureIsReported) {
+TEST_F(MetricsFile, OnAFullDiskTheEarlierFileStaysWholeAndTheFailureIsReportedAsRoot) {
     const std::string mount_point = dir / "small";
     fs::create_directory(mount_point);
     int status = -1;

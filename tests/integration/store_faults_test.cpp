@@ -1,7 +1,7 @@
 // Writes that cannot complete, on real filesystems: a small tmpfs filled to
-// its last page, a tmpfs remounted read-only, a file-size limit. Tests run as
-// root, where permission bits stop nothing, so the faults come from the
-// filesystem itself. Also start-up over a settings file that cannot be read,
+// its last page, a tmpfs remounted read-only, a file-size limit. The faults
+// come from the filesystem itself, not from permission bits; mounting the
+// tmpfs takes root, so those tests say AsRoot and CI runs them as root. Also start-up over a settings file that cannot be read,
 // the INI text against QSettings' own, and two copies saving at once.
 #include "helpers.h"
 
@@ -86,7 +86,7 @@ std::string reason_of(const std::function<void()>& write) {
 
 // --- The whole-file writer ---
 
-TEST(WholeFile, FullFilesystemKeepsThePreviousFile) {
+TEST(WholeFile, FullFilesystemKeepsThePreviousFileAsRoot) {
     SmallTmpfs tmp;
     REQUIRE_MOUNT(tmp);
     const std::string path = tmp / "settings.ini";
@@ -108,7 +108,7 @@ TEST(WholeFile, FullFilesystemKeepsThePreviousFile) {
     EXPECT_EQ(slurp(path), "123456\n");
 }
 
-TEST(WholeFile, ReadOnlyFilesystemKeepsThePreviousFile) {
+TEST(WholeFile, ReadOnlyFilesystemKeepsThePreviousFileAsRoot) {
     SmallTmpfs tmp;
     REQUIRE_MOUNT(tmp);
     const std::string path = tmp / "DAZ-ER-GBC.BAT";
@@ -214,7 +214,7 @@ protected:
     }
 };
 
-TEST_F(StoreOnTmpfs, FullFilesystemSaveFailsAndKeepsEveryKey) {
+TEST_F(StoreOnTmpfs, FullFilesystemSaveFailsAndKeepsEveryKeyAsRoot) {
     put(file(), six_kilobytes());
     tmp.fill_to_last_page();
     Settings settings(store, exe);
@@ -225,7 +225,7 @@ TEST_F(StoreOnTmpfs, FullFilesystemSaveFailsAndKeepsEveryKey) {
     EXPECT_EQ(settings.text("CLI_NAME_TEXTBOX"), "litecoin-cli");
 }
 
-TEST_F(StoreOnTmpfs, ReadOnlyFilesystemSaveFailsAndReadsStillWork) {
+TEST_F(StoreOnTmpfs, ReadOnlyFilesystemSaveFailsAndReadsStillWorkAsRoot) {
     put(file(), six_kilobytes());
     tmp.remount_read_only();
     Settings settings(store, exe);
