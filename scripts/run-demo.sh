@@ -27,15 +27,7 @@ for f in "$exe" "$client"; do
 done
 
 # --- The demo folder ---
-# The batch files put the conf and log paths on the command line unquoted, so
-# the demo folder must not contain a blank.
 demo=$build/demo
-case $demo in
-*" "*) demo=${XDG_DATA_HOME:-$HOME/.local/share}/VQ-DAZ-ER-demo ;;
-esac
-case $demo in
-*" "*) echo "run-demo: no folder without blanks for the demo ($demo)" >&2; exit 1 ;;
-esac
 work=$demo/work
 node=$demo/node
 conf=$node/node.conf
@@ -78,13 +70,17 @@ INI
 fi
 
 # --- The batch files, as "Save To .BAT Files" writes them on this platform ---
-call="call \"$node/vqd-test-cli\" -conf=$conf"
+# (a path holding a blank goes in double quotes, as one word)
+word() {
+    case $1 in *" "*) printf '"%s"' "$1" ;; *) printf '%s' "$1" ;; esac
+}
+call="call \"$node/vqd-test-cli\" -conf=$(word "$conf")"
 write_batch() {
     [ -f "$work/$1" ] || printf '%s\n' "$2" > "$work/$1"
 }
 write_batch DAZ-ER-STOP.BAT "$call stop"
-write_batch DAZ-ER-GBC.BAT "$call getblockcount > $work/DAZ-ER-GBC.LOG"
-write_batch DAZ-ER-GCC.BAT "$call getconnectioncount > $work/DAZ-ER-GCC.LOG"
+write_batch DAZ-ER-GBC.BAT "$call getblockcount > $(word "$work/DAZ-ER-GBC.LOG")"
+write_batch DAZ-ER-GCC.BAT "$call getconnectioncount > $(word "$work/DAZ-ER-GCC.LOG")"
 
 echo "run-demo: starting $demo/VQ-DAZ-ER-demo; press START, the counts arrive about 20 s later."
 echo "run-demo: a link under any other name starts from its own defaults, e.g."

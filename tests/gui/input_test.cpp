@@ -101,6 +101,7 @@ TEST_F(InputTest, ClosingTheSettingsWindowRunsItsUnload) {
     start();
     ASSERT_TRUE(open_settings());
     QPointer<QWidget> settings = view->modal_child()->window();
+    QTest::qWait(MoveJudge::kPlacementMs + 100);  // a user's move comes after the placement
     settings->move(200, 120);
     QCoreApplication::processEvents();
 

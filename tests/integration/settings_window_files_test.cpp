@@ -77,6 +77,33 @@ TEST_F(SettingsWindowFiles, SavedBatchFilesHoldOneLineEachAndFetchTheCount) {
     EXPECT_TRUE(eventually([&] { return slurp(work / "DAZ-ER-GCC.LOG") == "7\n"; }, std::chrono::seconds(5)));
 }
 
+// A blank in the configuration path and in the working folder: each is one
+// word for sh and the client, so the counts land in the working folder.
+TEST_F(SettingsWindowFiles, AConfPathAndWorkingFolderWithBlanksStillFetchTheCountsIntoTheWorkingFolder) {
+    const fs::path conf_dir = dir.path() / "node conf";
+    const fs::path work = dir.path() / "my work";
+    fs::create_directories(conf_dir);
+    fs::create_directories(work);
+    const std::string conf = (conf_dir / "node.conf").string();
+    put(conf, "blocks=4343\nconnections=9\n");
+    SettingsWindow& s = open_settings();
+    fill(s, work);
+    type(s, "CONF_LOCATION_TEXTBOX", conf);
+    click(s, "SAVE_REGISTRY_BUTTON");
+    click(s, "SAVE_BATS_BUTTON");
+    EXPECT_EQ(main->status(), "");
+    EXPECT_EQ(slurp(work / "DAZ-ER-GBC.BAT"), "call \"" + client.path() + "\" -conf=\"" + conf +
+                                                  "\" getblockcount > \"" + (work / "DAZ-ER-GBC.LOG").string() + "\"\n");
+
+    platform.runner.run((*main)["CLI_GBC_FULL_BAT_LOCATION_TEXTBOX"].text(), WindowStyle::Hidden);
+    platform.runner.run((*main)["CLI_GCC_FULL_BAT_LOCATION_TEXTBOX"].text(), WindowStyle::Hidden);
+    EXPECT_TRUE(eventually([&] { return slurp(work / "DAZ-ER-GBC.LOG") == "4343\n"; }, std::chrono::seconds(5)))
+        << slurp(work / "DAZ-ER-GBC.LOG");
+    EXPECT_TRUE(eventually([&] { return slurp(work / "DAZ-ER-GCC.LOG") == "9\n"; }, std::chrono::seconds(5)));
+    // Nothing went beside the working folder, where the split line would put a log.
+    EXPECT_FALSE(fs::exists(dir.path() / "my"));
+}
+
 TEST_F(SettingsWindowFiles, ASecondSaveReplacesEachFileWhole) {
     SettingsWindow& s = open_settings();
     fill(s, client.work);
