@@ -234,7 +234,9 @@ TEST(PosixProcessCounter, ZombiesAndKernelThreadsNeverCountWhoeverAsks) {
     auto none_counts = [&](const std::string& who) {
         PosixProcessCounter counter;
         for (const auto& name : names) EXPECT_EQ(counter.count(name), 0) << name << " asked by " << who;
-        if (kthreadd) EXPECT_EQ(counter.count("kthreadd"), 0) << "asked by " << who;
+        if (kthreadd) {
+            EXPECT_EQ(counter.count("kthreadd"), 0) << "asked by " << who;
+        }
     };
     none_counts("uid " + std::to_string(::geteuid()));
     if (::geteuid() == 0) {
