@@ -1,8 +1,9 @@
 // Writes that cannot complete, on real filesystems: a small tmpfs filled to
 // its last page, a tmpfs remounted read-only, a file-size limit. The faults
 // come from the filesystem itself, not from permission bits; mounting the
-// tmpfs takes root, so those tests say AsRoot and CI runs them as root. Also start-up over a settings file that cannot be read,
-// the INI text against QSettings' own, and two copies saving at once.
+// tmpfs takes root, so those tests say AsRoot and CI runs them as root. Also
+// start-up over a settings file that cannot be read, the INI text against
+// QSettings' own, and two copies saving at once.
 #include "helpers.h"
 
 #include "platform/failure.h"
