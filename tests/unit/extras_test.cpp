@@ -233,7 +233,13 @@ TEST_F(Extras, MetricsNumbersAreExactAndInTheCFormatUnderAnyLocale) {
         std::string text;
     } ages[] = {{8008, "8.008"}, {12000, "12"}, {500, "0.5"}, {0, "0"}, {61010, "61.01"},
                 {1234567890123, "1234567890.123"}};
-    for (const char* name : {"de_DE.UTF-8", "tr_TR.UTF-8", "C"}) {
+#ifdef _WIN32
+    // The C runtime's own names for the same two locales.
+    const char* const locales[] = {"German_Germany.1252", "Turkish_Turkey.1254", "C"};
+#else
+    const char* const locales[] = {"de_DE.UTF-8", "tr_TR.UTF-8", "C"};
+#endif
+    for (const char* name : locales) {
         ScopedLocale locale(name);
         ASSERT_TRUE(locale.ok) << name << " is not installed (package locales-all)";
         for (const auto& age : ages) {
