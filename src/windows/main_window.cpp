@@ -149,15 +149,8 @@ void MainWindow::load() {
     if (!settings_.read_failure().empty())
         report_failure("read settings", "The stored settings could not be read; every setting took its default: " +
                                             settings_.read_failure());
-    // Lines a person edited into a shape no writer produces were read up to
-    // their line end; every other key is intact and saves go on, but the
-    // user should look at what was read there.
-    else if (const auto notes = services_.store.read_notes(std::string(kApplication), settings_.section());
-             !notes.empty()) {
-        std::string message = "The settings file was edited by hand; check these lines:";
-        for (const auto& note : notes) message += " " + note + ";";
-        report_failure("read settings", message);
-    }
+    else
+        report_hand_edits();
 }
 
 // --- Closing ---
@@ -440,6 +433,21 @@ void MainWindow::report_failure(const std::string& operation, const std::string&
     else
         known->second = message;
     set_status(message);
+}
+
+// Lines a person edited into a shape no writer produces were read up to
+// their line end; every other key is intact and saves go on, but the user
+// should look at what was read there.
+void MainWindow::report_hand_edits() {
+    if (!settings_.read_failure().empty()) return;
+    const auto notes = services_.store.read_notes(std::string(kApplication), settings_.section());
+    if (notes.empty()) {
+        clear_failure("read settings");
+        return;
+    }
+    std::string message = "The settings file was edited by hand; check these lines: ";
+    for (std::size_t i = 0; i < notes.size(); ++i) message += (i ? "; " : "") + notes[i];
+    report_failure("read settings", message);
 }
 
 void MainWindow::clear_failure(const std::string& operation) {

@@ -65,6 +65,10 @@ public:
     // status strip until the same operation next succeeds.
     void report_failure(const std::string& operation, const std::string& message);
     void clear_failure(const std::string& operation);
+    // Names the settings file's hand-edited lines (read up to their line
+    // end) on the error path, or clears that report once a save has
+    // rewritten them; a store that could not be read at all keeps its report.
+    void report_hand_edits();
     void handler_failed(Control* control, const std::string& event, const std::exception& error) override;
     void handler_succeeded(Control* control, const std::string& event) override;
 

@@ -159,6 +159,8 @@ void SettingsWindow::SAVE_REGISTRY_BUTTON_Click() {
     batch.tick("AlwaysOnTopTimer_TICKBOX", c["AlwaysOnTopTimer_TICKBOX"].value());
     for (const auto& p : kFullPaths) batch.text(p.full_path_box, c[p.full_path_box].text());
     settings_.save(batch);
+    // The save rewrote every key of this window, hand-edited lines among them.
+    main_.report_hand_edits();
     // 7. The one road by which configuration reaches the running main window.
     main_["UPDATE_EXTERNAL_FILE_TICKBOX"].set_value(c["UPDATE_EXTERNAL_FILE_TICKBOX"].value());
     main_["UPDATE_EXTERNAL_FILE_TEXTBOX"].set_text(c["UPDATE_EXTERNAL_FILE_TEXTBOX"].text());
