@@ -194,13 +194,9 @@ TEST_F(RealInputTest, AWindowStoredOffEveryScreenOpensWhollyOnTheScreenAndKeepsI
     EXPECT_EQ(stored("SETTINGS-Top"), 3000);
 }
 
-// Two monitors side by side (gui_realinput_two_monitors) under openbox. A
-// window stored far beyond the right one opens wholly on it, and a close
-// without a move keeps the stored keys, every time: openbox's placement
-// sometimes reports a passing position (the frame's offset taken off twice,
-// then put back), now and then late, and that is no move of the user's. The
-// first opening replays that report itself, so it is there every run; a move
-// the user makes once the window stands still is one.
+// Two monitors under openbox (gui_realinput_two_monitors). openbox's placement
+// may report a passing position, now and then late, which is no move of the
+// user's; the first opening replays such a report so every run has one.
 TEST_F(RealInputTest, OnTwoMonitorsAWindowStoredBeyondThemOpensOnTheNearestAndKeepsItsStoredPositionUntilMoved) {
     if (QGuiApplication::platformName() != "xcb") GTEST_SKIP() << "needs an X server (run under xvfb-run)";
     const auto screens = QGuiApplication::screens();

@@ -92,8 +92,7 @@ TEST_F(StoreStartup, HandEditedLinesAreNamedAtStartUpAndSavesGoOn) {
     EXPECT_NE(platform.errors.messages[0].find("line 4: a value runs past its line end"), std::string::npos)
         << platform.errors.messages[0];
     EXPECT_EQ(main->status(), platform.errors.messages[0]);
-    // "Save To Registry" rewrites the window's keys; once no edited line is
-    // left, the report goes.
+    // Once "Save To Registry" leaves no edited line, the report goes.
     click("SETTINGS_BUTTON");
     ASSERT_NE(main->settings_window(), nullptr);
     main->settings_window()->post_click((*main->settings_window())["SAVE_REGISTRY_BUTTON"]);
