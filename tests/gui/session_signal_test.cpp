@@ -2,7 +2,8 @@
 // closes its main window the way a user's close does (position and options
 // saved) and exits normally. A signal it was started with ignored (nohup)
 // does not end it. A settings file a person edited by hand keeps every key
-// through a whole run, and the line at fault is named.
+// through a whole run, and the line at fault is named. Under a German locale
+// the metrics file it writes after a real poll is still one Prometheus reads.
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -13,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <signal.h>
 
 namespace {
@@ -29,9 +31,14 @@ protected:
         stored.setValue("CLI_GBC_BAT_TICKBOX", "1");
         stored.setValue("AlwaysOnTopTimer_TICKBOX", "0");
     }
-    void start(QProcess& program, bool ignore_hangup) {
+    void start(QProcess& program, bool ignore_hangup, const QString& lang = {}) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_CONFIG_HOME", config.path());
+        if (!lang.isEmpty()) {
+            env.remove("LC_ALL");
+            env.remove("LC_NUMERIC");
+            env.insert("LANG", lang);
+        }
         env.insert("QT_QPA_PLATFORM", "offscreen");
         program.setProcessEnvironment(env);
         program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -105,6 +112,38 @@ TEST_F(SessionSignalTest, AHandEditedSettingsFileKeepsEveryKeyAndTheLineAtFaultI
         EXPECT_TRUE(after.contains("\nAlwaysOnTopTimer_TICKBOX=0\n")) << after.toStdString();
         EXPECT_TRUE(after.contains("\nMainLeft=1000\n")) << after.toStdString();
     }
+}
+
+TEST_F(SessionSignalTest, UnderAGermanLocaleTheMetricsFileAfterARealPollPassesPromtool) {
+    // An automatic run: the countdown, then one block-count poll of the
+    // stand-in client, whose age the metrics file then gives in seconds.
+    const QString dir = config.path();
+    {
+        QFile conf(dir + "/node.conf"), bat(dir + "/DAZ-ER-GBC.BAT");
+        ASSERT_TRUE(conf.open(QIODevice::WriteOnly) && bat.open(QIODevice::WriteOnly));
+        conf.write("blocks=2750000\n");
+        bat.write(("call \"" + QByteArray(VQD_TEST_CLI) + "\" -conf=" + (dir + "/node.conf").toUtf8() +
+                   " getblockcount > " + (dir + "/DAZ-ER-GBC.LOG").toUtf8() + "\n"));
+    }
+    QSettings stored(ini(), QSettings::IniFormat);
+    stored.setValue("AUTOSTART_TICKBOX", "1");
+    stored.setValue("CLI_GBC_FULL_BAT_LOCATION_TEXTBOX", dir + "/DAZ-ER-GBC.BAT");
+    stored.setValue("CLI_GBC_FULL_LOG_LOCATION_TEXTBOX", dir + "/DAZ-ER-GBC.LOG");
+    stored.setValue("Extras.MetricsFile", "1");
+    stored.setValue("Extras.MetricsPath", dir + "/node.prom");
+    stored.sync();
+
+    QProcess program;
+    start(program, false, "de_DE.UTF-8");
+    const QString metrics = dir + "/node.prom";
+    for (int waited = 0; waited < 30000 && !read_all(metrics).contains("vqdazer_blocks_age_seconds{"); waited += 250)
+        QThread::msleep(250);
+    ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
+    ASSERT_TRUE(program.waitForFinished(10000));
+    const QByteArray text = read_all(metrics);
+    ASSERT_TRUE(text.contains("vqdazer_blocks{section=\"VQ-DAZ-ER\"} 2750000\n")) << text.toStdString();
+    int status = std::system(("promtool check metrics < '" + metrics.toStdString() + "' >/dev/null 2>&1").c_str());
+    EXPECT_EQ(status, 0) << text.toStdString();
 }
 
 TEST_F(SessionSignalTest, AHangupIgnoredAtStartStaysIgnored) {
