@@ -1,5 +1,7 @@
 #include "extras/health.h"
 
+#include "model/plain_text.h"
+
 #include <algorithm>
 #include <charconv>
 
@@ -79,31 +81,6 @@ std::string seconds_text(std::int64_t ms) {
     out += '.';
     out.append(digits, digits + n);
     return out;
-}
-
-// The length of the valid UTF-8 sequence at the front of `s`, or, when none
-// starts there, of the longest start of one (at least 1 byte), negated: the
-// bytes one U+FFFD stands for.
-int utf8_sequence(std::string_view s) {
-    const auto b = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
-    const unsigned char c = b(0);
-    if (c < 0x80) return 1;
-    int len;
-    unsigned char lo = 0x80, hi = 0xBF;  // range of the second byte
-    if (c >= 0xC2 && c <= 0xDF) len = 2;
-    else if (c == 0xE0) len = 3, lo = 0xA0;  // no overlong forms
-    else if (c == 0xED) len = 3, hi = 0x9F;  // no surrogates
-    else if (c >= 0xE1 && c <= 0xEF) len = 3;
-    else if (c == 0xF0) len = 4, lo = 0x90;
-    else if (c == 0xF4) len = 4, hi = 0x8F;  // nothing above U+10FFFF
-    else if (c >= 0xF1 && c <= 0xF3) len = 4;
-    else return -1;
-    for (int i = 1; i < len; ++i) {
-        if (std::size_t(i) >= s.size()) return -i;
-        const unsigned char x = b(std::size_t(i));
-        if (i == 1 ? (x < lo || x > hi) : (x < 0x80 || x > 0xBF)) return -i;
-    }
-    return len;
 }
 
 // A label value: valid UTF-8 (a reader rejects the whole file otherwise),

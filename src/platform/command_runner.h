@@ -1,7 +1,8 @@
 // Start a command line as a separate process and return at once.
 #pragma once
 
-#include <cctype>
+#include "model/plain_text.h"
+
 #include <string>
 #include <string_view>
 
@@ -12,9 +13,7 @@ namespace vqd {
 inline bool is_batch_file_path(std::string_view path) {
     if (path.size() < 4) return false;
     std::string ext(path.substr(path.size() - 4));
-    // ASCII letters only: std::tolower follows the user's locale.
-    for (char& c : ext)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    for (char& c : ext) c = ascii_lower(c);
     return ext == ".bat" || ext == ".cmd";
 }
 

@@ -59,12 +59,17 @@ std::string as_one_word(std::string text) {
     return '"' + text + '"';
 }
 
-// `join` gives the texts of a list of boxes, one after the other.
-template <class Join>
-std::string compose_line(const Join& join, const CommandTail& tail) {
-    std::string line = join(kClientProgram) + as_one_word(join(kConfPath)) + join(kDaemonPiece) +
-                       join(std::span(&tail.before_log, 1));
-    if (!tail.log.empty()) line += as_one_word(join(tail.log));
+// The texts of a list of boxes, one after the other.
+std::string join_texts(const Window& window, std::span<const std::string_view> boxes) {
+    std::string line;
+    for (auto box : boxes) line += window[box].text();
+    return line;
+}
+
+std::string compose_line(const Window& w, const CommandTail& tail) {
+    std::string line = join_texts(w, kClientProgram) + as_one_word(join_texts(w, kConfPath)) +
+                       join_texts(w, kDaemonPiece) + w[tail.before_log].text();
+    if (!tail.log.empty()) line += as_one_word(join_texts(w, tail.log));
     return line;
 }
 }  // namespace
@@ -174,26 +179,14 @@ void SettingsWindow::SAVE_REGISTRY_BUTTON_Click() {
 
 // --- Command lines and batch files ---
 
-std::string SettingsWindow::join_texts(std::span<const std::string_view> boxes) const {
-    std::string line;
-    for (auto box : boxes) line += (*this)[box].text();
-    return line;
-}
-
 // Nothing is trimmed or escaped: the fields go into the line as typed, and
 // only the two paths that stand alone as words are quoted when they hold a
 // blank (the client's path is always quoted by its fixed pieces).
-std::string SettingsWindow::compose_stop_command() const {
-    return compose_line([this](std::span<const std::string_view> boxes) { return join_texts(boxes); }, kStopTail);
-}
+std::string SettingsWindow::compose_stop_command() const { return compose_line(*this, kStopTail); }
 
-std::string SettingsWindow::compose_gbc_command() const {
-    return compose_line([this](std::span<const std::string_view> boxes) { return join_texts(boxes); }, kGbcTail);
-}
+std::string SettingsWindow::compose_gbc_command() const { return compose_line(*this, kGbcTail); }
 
-std::string SettingsWindow::compose_gcc_command() const {
-    return compose_line([this](std::span<const std::string_view> boxes) { return join_texts(boxes); }, kGccTail);
-}
+std::string SettingsWindow::compose_gcc_command() const { return compose_line(*this, kGccTail); }
 
 void SettingsWindow::CLI_STOP_BAT_COMMAND_TIMER_Timer() {
     (*this)["VQCLI_STOP_COMMAND_TEXTBOX"].set_text(compose_stop_command());

@@ -57,7 +57,6 @@ public:
     void handler_succeeded(Control* control, const std::string& event) override;
 
 private:
-    std::string join_texts(std::span<const std::string_view> boxes) const;
     void set_action_box(std::string_view tick_box, std::string_view text_box);
     void derive_bat_paths();
 

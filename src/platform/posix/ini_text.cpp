@@ -1,5 +1,7 @@
 #include "platform/posix/ini_text.h"
 
+#include "model/plain_text.h"
+
 #include <algorithm>
 #include <tuple>
 
@@ -48,29 +50,11 @@ void append_utf8(std::string& out, unsigned v) {
     }
 }
 
-// The length of the well-formed UTF-8 sequence at s[i], 0 when there is none
-// (overlong forms, surrogates and code points past U+10FFFF are not UTF-8).
-std::size_t utf8_length(std::string_view s, std::size_t i) {
-    const auto b = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
-    const unsigned c = b(i);
-    if (c < 0x80) return 1;
-    std::size_t n;
-    unsigned lo = 0x80, hi = 0xBF;  // the range of the second byte
-    if (c >= 0xC2 && c <= 0xDF) n = 2;
-    else if (c >= 0xE0 && c <= 0xEF) n = 3, lo = c == 0xE0 ? 0xA0 : 0x80, hi = c == 0xED ? 0x9F : 0xBF;
-    else if (c >= 0xF0 && c <= 0xF4) n = 4, lo = c == 0xF0 ? 0x90 : 0x80, hi = c == 0xF4 ? 0x8F : 0xBF;
-    else return 0;
-    if (i + n > s.size() || b(i + 1) < lo || b(i + 1) > hi) return 0;
-    for (std::size_t k = 2; k < n; ++k)
-        if ((b(i + k) & 0xC0) != 0x80) return 0;
-    return n;
-}
-
 bool is_utf8(std::string_view s) {
-    for (std::size_t i = 0; i < s.size();) {
-        const std::size_t n = utf8_length(s, i);
-        if (n == 0) return false;
-        i += n;
+    while (!s.empty()) {
+        const int n = utf8_sequence(s);
+        if (n < 0) return false;
+        s.remove_prefix(std::size_t(n));
     }
     return true;
 }
@@ -80,12 +64,12 @@ bool is_utf8(std::string_view s) {
 std::string latin1_of(std::string_view s) {
     std::string out;
     for (std::size_t i = 0; i < s.size();) {
-        const std::size_t n = utf8_length(s, i);
+        const int n = utf8_sequence(s.substr(i));
         const auto b0 = static_cast<unsigned char>(s[i]);
         if (n == 1) out += s[i];
         else if (n == 2 && b0 <= 0xC3) out += static_cast<char>(((b0 & 0x1F) << 6) | (static_cast<unsigned char>(s[i + 1]) & 0x3F));
         else out += '?';
-        i += n ? n : 1;
+        i += n > 0 ? std::size_t(n) : 1;
     }
     return out;
 }

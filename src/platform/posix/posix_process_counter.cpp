@@ -1,5 +1,6 @@
 #include "platform/posix/posix_process_counter.h"
 
+#include "model/plain_text.h"
 #include "platform/failure.h"
 
 #include <QChar>
@@ -31,10 +32,6 @@ bool is_ascii(std::string_view s) {
         if (c >= 0x80) return false;
     return true;
 }
-
-// Not std::tolower: that one follows the user's locale, and under tr_TR it
-// leaves 'I' alone.
-char ascii_upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 bool ascii_equal_nocase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
