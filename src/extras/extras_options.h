@@ -35,16 +35,6 @@ struct ExtrasOptions {
 // Whole minutes from 1 to a week; anything else is not a valid stale time.
 std::optional<int> parse_stale_minutes(std::string_view text);
 
-class Settings;
-
-// A stored value that does not convert gives that option's default; a store
-// that cannot be read gives every default, and `settings` keeps the failure.
-ExtrasOptions load_extras_options(const Settings& settings);
-// The five keys in one write of the store, all or none. Throws PlatformError
-// when the store refuses, and also when `settings` could not read the store
-// (a save then would replace what it could not read).
-void save_extras_options(Settings& settings, const ExtrasOptions& options);
-
 // A file the program writes or keeps for another purpose: what it is, and its path.
 struct FileInUse {
     std::string what;

@@ -1,5 +1,6 @@
 #include "windows/extras_monitor.h"
 
+#include "windows/extras_settings.h"
 #include "windows/extras_window.h"
 #include "windows/main_window.h"
 

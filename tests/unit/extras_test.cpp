@@ -4,6 +4,7 @@
 #include "main_window_fixture.h"
 
 #include "extras/extras_options.h"
+#include "windows/extras_settings.h"
 #include "windows/extras_monitor.h"
 #include "windows/extras_window.h"
 
