@@ -3,7 +3,8 @@
 // services and front end) runs one block-count poll, from the click on
 // "G-B-C" until the poll has shown its answer. Another thread sends the UI
 // thread a message every millisecond and times the answer; the program's
-// wait answers sent messages, a sleeping wait does not.
+// wait answers sent messages, a sleeping wait does not. The sleeping program
+// also starts the batch file's process on its UI thread and blocks there.
 //
 //   vqd-win-stall.exe qt|sleeping      ("qt" names the program's own wait, as on Linux)
 //
@@ -52,7 +53,13 @@ int main(int argc, char** argv) {
     SleepingClock sleeping_clock;
     vqd::Clock& clock = sleeping ? static_cast<vqd::Clock&>(sleeping_clock) : platform.clock;
     vqd::Scheduler scheduler(clock);
-    vqd::MainWindow main_window(scheduler, platform.services());
+    vqd::Win32CommandRunner blocking_runner;
+    vqd::Services services = platform.services();
+    vqd::MainWindow main_window(scheduler, sleeping ? vqd::Services{services.store, services.executable,
+                                                                    blocking_runner, services.processes,
+                                                                    services.files, services.topmost,
+                                                                    services.errors, services.conventions}
+                                                    : services);
     main_window.start();
     vqd::win32ui::SchedulerDriver driver(scheduler);
     vqd::win32ui::FontCache fonts;

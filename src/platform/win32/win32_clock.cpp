@@ -6,7 +6,14 @@ std::int64_t Win32Clock::now_ms() const { return static_cast<std::int64_t>(GetTi
 
 void Win32Clock::wait_ms(int ms) {
     if (ms <= 0) return;
-    const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(ms);
+    pump(GetTickCount64() + static_cast<ULONGLONG>(ms), nullptr);
+}
+
+void Win32Clock::wait_for(HANDLE object) {
+    if (object) pump(0, object);
+}
+
+void Win32Clock::pump(ULONGLONG end, HANDLE object) {
     // A quit request met during the wait is put back when the wait ends: the
     // program's own loop must see it, and seen again at once it would keep
     // this loop spinning.
@@ -27,12 +34,18 @@ void Win32Clock::wait_ms(int ms) {
                 DispatchMessageW(&msg);
             }
         }
-        const ULONGLONG now = GetTickCount64();
-        if (now >= end) break;
+        DWORD timeout = INFINITE;
+        if (object) {
+            if (WaitForSingleObject(object, 0) != WAIT_TIMEOUT) break;
+        } else {
+            const ULONGLONG now = GetTickCount64();
+            if (now >= end) break;
+            timeout = static_cast<DWORD>(end - now);
+        }
         // With a quit pending only sent messages and paint are served.
         const DWORD wake = quit ? QS_PAINT | QS_SENDMESSAGE
                                 : QS_INPUT | QS_POSTMESSAGE | QS_PAINT | QS_SENDMESSAGE | QS_HOTKEY;
-        MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(end - now), wake, MWMO_INPUTAVAILABLE);
+        MsgWaitForMultipleObjectsEx(object ? 1 : 0, object ? &object : nullptr, timeout, wake, MWMO_INPUTAVAILABLE);
         if (quit) {
             while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT)) DispatchMessageW(&msg);
         }

@@ -12,6 +12,11 @@
 // The wait wakes for input, posted, sent and paint messages, not for timers:
 // the scheduler driver's own timer keeps firing while a tick is held, and
 // each of its messages would only find the scheduler busy.
+//
+// wait_for() is the same wait, ended by a kernel object (a thread that ends,
+// an event) instead of the time: a handler step that must block on work done
+// off the UI thread (starting a process) waits there, and to the user it is
+// one more wait of the handler.
 #pragma once
 
 #include "model/scheduler.h"
@@ -26,6 +31,9 @@ class Win32Clock final : public Clock {
 public:
     std::int64_t now_ms() const override;
     void wait_ms(int ms) override;
+    // Wait as wait_ms does until `object` is signalled (at once when it is
+    // already). The caller owns the handle.
+    void wait_for(HANDLE object);
 
     // How a message taken during a wait is handed on. The default translates
     // and dispatches it; the front end sets its own, which also gives forms
@@ -34,6 +42,9 @@ public:
     void set_dispatcher(std::function<void(MSG&)> dispatcher) { dispatcher_ = std::move(dispatcher); }
 
 private:
+    // Until GetTickCount64() reaches `end`, or, with an object, until it is signalled.
+    void pump(ULONGLONG end, HANDLE object);
+
     std::function<void(MSG&)> dispatcher_;
 };
 

@@ -20,6 +20,48 @@ std::string trimmed(const std::string& s) {
     return s.substr(first, last - first + 1);
 }
 
+// One process start, handed to the thread that makes it.
+struct Start {
+    std::wstring application;
+    std::vector<wchar_t> line;
+    STARTUPINFOW startup{};
+    DWORD flags = 0;
+    bool allow_foreground = false;
+    DWORD error = ERROR_SUCCESS;
+};
+
+void start_process(Start& start) {
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(start.application.empty() ? nullptr : start.application.c_str(), start.line.data(), nullptr,
+                        nullptr, FALSE, start.flags, nullptr, nullptr, &start.startup, &process)) {
+        start.error = GetLastError();
+        return;
+    }
+    if (start.allow_foreground) AllowSetForegroundWindow(process.dwProcessId);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+}
+
+DWORD WINAPI start_thread(void* start) {
+    start_process(*static_cast<Start*>(start));
+    return 0;
+}
+
+// The thread of one start. However the caller leaves (a message handled
+// during the wait may throw), the thread has ended and its handle is closed
+// before the Start it writes into goes.
+struct Worker {
+    explicit Worker(Start& start) : thread(CreateThread(nullptr, 0, start_thread, &start, 0, nullptr)) {}
+    ~Worker() {
+        if (!thread) return;
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+    }
+    Worker(const Worker&) = delete;
+    Worker& operator=(const Worker&) = delete;
+    HANDLE thread;
+};
+
 std::wstring interpreter_path() {
     wchar_t dir[MAX_PATH];
     const UINT n = GetSystemDirectoryW(dir, MAX_PATH);
@@ -62,26 +104,31 @@ void Win32CommandRunner::run(const std::string& command_line, WindowStyle style)
         line = win32::widen(command_line);
     }
 
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    DWORD flags = 0;
+    Start start;
+    start.application = std::move(application);
+    start.startup.cb = sizeof start.startup;
+    start.startup.dwFlags = STARTF_USESHOWWINDOW;
     if (style == WindowStyle::Hidden) {
-        startup.wShowWindow = SW_HIDE;
-        flags |= CREATE_NO_WINDOW;
+        start.startup.wShowWindow = SW_HIDE;
+        start.flags |= CREATE_NO_WINDOW;
     } else {
-        startup.wShowWindow = SW_SHOWNORMAL;
+        start.startup.wShowWindow = SW_SHOWNORMAL;
+        start.allow_foreground = true;
     }
-    PROCESS_INFORMATION process{};
     // CreateProcessW may write into the command line buffer.
-    std::vector<wchar_t> buffer(line.begin(), line.end());
-    buffer.push_back(L'\0');
-    if (!CreateProcessW(application.empty() ? nullptr : application.c_str(), buffer.data(), nullptr, nullptr, FALSE,
-                        flags, nullptr, nullptr, &startup, &process))
-        throw PlatformError("run command", command_line, win32::last_error_message());
-    if (style == WindowStyle::NormalWithFocus) AllowSetForegroundWindow(process.dwProcessId);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    start.line.assign(line.begin(), line.end());
+    start.line.push_back(L'\0');
+
+    {
+        Worker worker(start);
+        if (!worker.thread) {
+            start_process(start);  // no thread to be had: start it here, as a blocking start would
+        } else if (clock_) {
+            clock_->wait_for(worker.thread);
+        }
+    }
+    if (start.error != ERROR_SUCCESS)
+        throw PlatformError("run command", command_line, win32::system_message(start.error));
 }
 
 }  // namespace vqd

@@ -17,7 +17,8 @@
 namespace vqd {
 
 struct Win32Platform {
-    Win32Platform() : errors(executable) {}
+    // The runner starts processes off the UI thread and waits in the clock's wait.
+    Win32Platform() : runner(&clock), errors(executable) {}
     Win32Platform(const Win32Platform&) = delete;
     Win32Platform& operator=(const Win32Platform&) = delete;
 
