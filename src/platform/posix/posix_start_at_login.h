@@ -31,8 +31,8 @@ public:
     // The Exec value for a program path: quoted by the desktop entry's
     // argument rules, then escaped as a string value ("%" as "%%").
     static std::string exec_value(const std::string& program_path);
-    // Reverses exec_value for a value holding one argument; empty when the
-    // value is not one argument.
+    // The program an Exec value runs (its first argument, unquoted); empty
+    // when the value is malformed.
     static std::string exec_program(const std::string& value);
 
 private:
