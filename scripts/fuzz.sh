@@ -1,7 +1,8 @@
 #!/bin/sh
 # The fuzzers of the settings file's INI text (tests/fuzz), with clang's
 # libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer.
-#   scripts/fuzz.sh [SECONDS]   each fuzzer runs SECONDS (default 30)
+#   scripts/fuzz.sh [SECONDS]   each fuzzer runs SECONDS (default 30), both at once
+#   scripts/fuzz.sh build       only builds them
 # Builds its own tree (build-fuzz, or $VQD_FUZZ_BUILD) with clang++; the g++
 # tree cannot take the instrumentation. Runs from a copy of the corpus in a
 # temporary folder, so the runs add nothing to the repository. Exits non-zero
@@ -17,6 +18,7 @@ if [ ! -x "$build/ini_hand_edit_fuzzer" ] || [ ! -x "$build/ini_qsettings_fuzzer
     cmake -S "$root/tests/fuzz" -B "$build" -DCMAKE_CXX_COMPILER=clang++ >/dev/null
     cmake --build "$build" -j"$jobs" >/dev/null
 fi
+[ "$seconds" != build ] || exit 0
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/vqd-fuzz-XXXXXX")
 # The files QSettings reads, one per input, in memory when /dev/shm is there.
@@ -39,10 +41,14 @@ run() {  # NAME CORPUS [libFuzzer options...]
         echo "inputs kept in $work/$name/found:" >&2
         ls "$work/$name/found" >&2
     fi
+    return "$status"
 }
-run ini_hand_edit_fuzzer hand_edit -max_len=2048
+# The two side by side, one core each; each says its own result.
+run ini_hand_edit_fuzzer hand_edit -max_len=2048 &
+first=$!
 # QSettings keeps a cache of the files it read; leak checks after each input
 # (which that cache sets off) would slow this one twentyfold. The other keeps them.
-run ini_qsettings_fuzzer qsettings -max_len=1024 -detect_leaks=0
+run ini_qsettings_fuzzer qsettings -max_len=1024 -detect_leaks=0 || status=1
+wait "$first" || status=1
 if [ "$status" -eq 0 ]; then rm -rf "$work"; fi
 exit "$status"

@@ -2,10 +2,10 @@
 // Qt core application (for QProcess and QSettings), then every test.
 #include <QCoreApplication>
 
-#include <gtest/gtest.h>
+#include "gtest_exit.h"
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    return vqd::test::program_result(RUN_ALL_TESTS());
 }

@@ -1,5 +1,7 @@
 #include "gui_support.h"
 
+#include "gtest_exit.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -31,7 +33,7 @@ int run_all(int argc, char** argv, const char* default_platform) {
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setPalette(QApplication::style()->standardPalette());
     QApplication::setQuitOnLastWindowClosed(false);
-    return RUN_ALL_TESTS();
+    return vqd::test::program_result(RUN_ALL_TESTS());
 }
 
 QString shot_path(const QString& file_name) {

@@ -45,14 +45,6 @@ protected:
     }
 };
 
-TEST_F(WaitInputTest, StopDuringSettlingRunsWhenThePollEndsAndTheSettlingTickPutsThePollingBack) {
-    const auto seen = stop_during_settling([](QWidget* button) { post_click(button); });
-    EXPECT_EQ(seen, (std::vector<std::string>{"block poll over", "caption START", "connection batch",
-                                              "connection poll over", "caption STOP"}));
-    EXPECT_TRUE((*main)["GET_LOOP_TIMER"].enabled());
-    EXPECT_EQ(shown_text(widget("START_STOP_BUTTON")), "STOP");
-}
-
 TEST_F(WaitInputTest, ATickAndACloseDuringAPollRunRightAfterItAndTheHeldPollNeverRuns) {
     configure_polls();
     start();

@@ -22,7 +22,7 @@ mkdir -m 700 "$tmp/run"
 # The installed program, started by the name the desktop entry gives, under its
 # default section in a throw-away configuration folder.
 XDG_CONFIG_HOME="$tmp/config" XDG_RUNTIME_DIR="$tmp/run" QT_QPA_PLATFORM=xcb \
-xvfb-run -a -s "-screen 0 1024x768x24" sh -c '
+sh tests/xvfb.sh -s "-screen 0 1024x768x24" sh -c '
     exec_line=$(sed -n "s/^Exec=//p" /usr/share/applications/VQ-DAZ-ER.desktop)
     PATH=/usr/bin:$PATH $exec_line & pid=$!
     found=$(timeout 20 xdotool search --sync --onlyvisible --name "^TARNWICK - VQ-DAZ-ER - VQ-DAZ-ER\$" || true)
