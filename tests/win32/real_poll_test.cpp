@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 
 namespace vqd {
 namespace {
@@ -22,14 +23,26 @@ using test::file_bytes;
 using test::pump_until;
 using test::TempFolder;
 
-// The real runner, with the moment of each start.
+// The real runner, waiting in the program's clock, with the moment of each
+// start and whether one is under way.
 class TimedRunner final : public CommandRunner {
 public:
+    explicit TimedRunner(Win32Clock& clock) : real(&clock) {}
     void run(const std::string& line, WindowStyle style) override {
-        real.run(line, style);
+        if (before_start) before_start();
+        starting = true;
+        try {
+            real.run(line, style);
+        } catch (...) {
+            starting = false;
+            throw;
+        }
+        starting = false;
         starts.push_back(GetTickCount64());
     }
     Win32CommandRunner real;
+    std::function<void()> before_start;
+    bool starting = false;
     std::vector<ULONGLONG> starts;
 };
 
@@ -42,7 +55,7 @@ protected:
     std::string conf = work / "node.conf";
     Win32Platform platform;
     fake::Executable executable{test::unique_name("vqd-poll")};
-    TimedRunner runner;
+    TimedRunner runner{platform.clock};
     fake::Errors errors;
     Scheduler scheduler{platform.clock};
     MainWindow main{scheduler, Services{platform.store, executable, runner, platform.processes, platform.files,
@@ -128,6 +141,57 @@ TEST_F(RealPollTest, BatchFilesThroughCmdShowTheCountsAfterTheWaits) {
     poll("GETCONNECTIONCOUNT_BUTTON", "GETCONNECTIONCOUNT_COMMAND_TIMER");
     EXPECT_EQ(main["CONNECTIONS_TEXTBOX"].text(), "9\r\n");
     EXPECT_TRUE(errors.messages.empty()) << errors.messages.front();
+}
+
+// The process starts off the UI thread while the poll's handler waits in the
+// clock: messages are served meanwhile, input they bring waits for the handler,
+// and a start that fails ends the handler at the start with the system's reason.
+TEST_F(RealPollTest, WhileAProcessStartsTheHandlerWaitsAndKeepsItsOrder) {
+    main.start();
+    configure();
+    std::vector<Colour> block_colours;
+    main.observe([&](const Change& change) {
+        if (change.control == &main["CURRENT_BLOCK_TEXTBOX"] && change.prop == Prop::BackColor)
+            block_colours.push_back(*change.control->back_colour());
+    });
+    // A message posted just before the start reaches the clock's dispatcher;
+    // the input it brings finds the handler still running.
+    bool served_while_starting = false;
+    std::string box_when_input_ran = "<not run>";
+    platform.clock.set_dispatcher([&](MSG& msg) {
+        if (msg.message != WM_APP) {
+            DispatchMessageW(&msg);
+            return;
+        }
+        served_while_starting = runner.starting;
+        scheduler.post_input(main, nullptr, "Click", [&] { box_when_input_ran = main["CURRENT_BLOCK_TEXTBOX"].text(); });
+    });
+    runner.before_start = [] { PostMessageW(nullptr, WM_APP, 0, 0); };
+    poll("GETBLOCKCOUNT_BUTTON", "GETBLOCKCOUNT_COMMAND_TIMER");
+    EXPECT_TRUE(served_while_starting);
+    EXPECT_TRUE(pump_until([&] { return box_when_input_ran != "<not run>"; }, 1000));
+    EXPECT_EQ(box_when_input_ran, "654321\r\n");  // after the handler, which showed the count
+    EXPECT_TRUE(errors.messages.empty()) << errors.messages.front();
+
+    // The failure comes from the starting thread; the same start on this one gives the reason.
+    const std::string missing = node / "no-such-program.exe";
+    std::wstring line = win32::widen(missing);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    ASSERT_FALSE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+    const std::string reason = win32::last_error_message();
+    runner.before_start = nullptr;
+    block_colours.clear();
+    main["CLI_GBC_FULL_BAT_LOCATION_TEXTBOX"].set_text(missing);
+    poll("GETBLOCKCOUNT_BUTTON", "GETBLOCKCOUNT_COMMAND_TIMER");
+    ASSERT_EQ(errors.messages.size(), 1u);
+    EXPECT_NE(errors.messages[0].find("run command \"" + missing + "\": " + reason), std::string::npos)
+        << errors.messages[0];
+    EXPECT_EQ(runner.starts.size(), 1u);
+    // Ended at the start: never yellow, the count of the first poll still shown.
+    EXPECT_EQ(block_colours, (std::vector<Colour>{colours::queued_pink, colours::black}));
+    EXPECT_EQ(main["CURRENT_BLOCK_TEXTBOX"].text(), "654321\r\n");
 }
 
 TEST_F(RealPollTest, TheWatcherSeesAClientThatOutlivesThePoll) {
