@@ -10,6 +10,7 @@
 #include "frontend/qt/session_end.h"
 #include "frontend/qt/tray.h"
 #include "frontend/qt/window_view.h"
+#include "platform/fake/fake_desktop.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/posix_session_signals.h"
 #include "windows/extras_monitor.h"
@@ -69,7 +70,8 @@ int main(int argc, char** argv) {
 
     vqd::MainWindow main_window(scheduler, services);
     main_window.start();
-    vqd::ExtrasMonitor extras(scheduler, services, main_window);
+    vqd::fake::Desktop desktop;  // until the desktop services of this front end are in
+    vqd::ExtrasMonitor extras(scheduler, services, desktop.services(), main_window);
     extras.start();
 #ifdef VQD_TEST_SEAMS
     // Soak builds only: a shorter poll loop, so that minutes see many loops.

@@ -6,6 +6,7 @@
 #include "frontend/win32/scheduler_driver.h"
 #include "frontend/win32/tray.h"
 #include "frontend/win32/window_view.h"
+#include "platform/fake/fake_desktop.h"
 #include "platform/win32/win32_platform.h"
 #include "windows/extras_monitor.h"
 #include "windows/main_window.h"
@@ -23,7 +24,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     vqd::Scheduler scheduler(platform.clock);
     vqd::MainWindow main_window(scheduler, platform.services());
     main_window.start();
-    vqd::ExtrasMonitor extras(scheduler, platform.services(), main_window);
+    vqd::fake::Desktop desktop;  // until the desktop services of this front end are in
+    vqd::ExtrasMonitor extras(scheduler, platform.services(), desktop.services(), main_window);
     extras.start();
 
     vqd::win32ui::SchedulerDriver driver(scheduler);

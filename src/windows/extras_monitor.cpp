@@ -23,8 +23,12 @@ int title_band_bottom_twips(const Window& window) {
 
 std::span<const ControlDesign> ExtrasMonitor::inventory() { return kMonitorInventory; }
 
-ExtrasMonitor::ExtrasMonitor(Scheduler& scheduler, Services services, MainWindow& main)
-    : Window("VQ_EXTRAS_MONITOR", scheduler, inventory(), Rect{}), services_(services), main_(main), watch_(main) {
+ExtrasMonitor::ExtrasMonitor(Scheduler& scheduler, Services services, Desktop desktop, MainWindow& main)
+    : Window("VQ_EXTRAS_MONITOR", scheduler, inventory(), Rect{}),
+      services_(services),
+      desktop_(desktop),
+      main_(main),
+      watch_(main) {
     on_timer("EXTRAS_MONITOR_TIMER", [this] { EXTRAS_MONITOR_TIMER_Timer(); });
     // A poll or a watcher change asks for a new file at the next tick, not at
     // once: the change arrives in the middle of a main window handler, whose

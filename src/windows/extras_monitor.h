@@ -14,6 +14,7 @@
 #include "extras/health.h"
 #include "extras/node_watch.h"
 #include "model/window.h"
+#include "platform/desktop.h"
 #include "platform/platform.h"
 
 #include <functional>
@@ -41,7 +42,7 @@ int title_band_bottom_twips(const Window& window);
 
 class ExtrasMonitor final : public Window {
 public:
-    ExtrasMonitor(Scheduler& scheduler, Services services, MainWindow& main);
+    ExtrasMonitor(Scheduler& scheduler, Services services, Desktop desktop, MainWindow& main);
     ~ExtrasMonitor() override;
 
     static std::span<const ControlDesign> inventory();
@@ -50,6 +51,8 @@ public:
     void start();
 
     const Services& services() const { return services_; }
+    // The icon, the notifications and starting at login, as this front end has them.
+    Desktop& desktop() { return desktop_; }
     MainWindow& main_window() const { return main_; }
     const ExtrasOptions& options() const { return options_; }
     // Stores the options and applies them at once (from the Extras window's Save).
@@ -88,6 +91,7 @@ private:
     void write_metrics();
 
     Services services_;
+    Desktop desktop_;
     MainWindow& main_;
     NodeWatch watch_;
     ExtrasOptions options_;

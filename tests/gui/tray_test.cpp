@@ -5,6 +5,7 @@
 #include "gui_support.h"
 
 #include "extras/extras_options.h"
+#include "platform/fake/fake_desktop.h"
 #include "frontend/qt/tray.h"
 #include "windows/extras_window.h"
 
@@ -25,6 +26,7 @@ void xdotool_click(QPoint p, int button = 1) {
 
 class TrayTest : public GuiTest {
 protected:
+    fake::Desktop desktop;
     std::unique_ptr<ExtrasMonitor> monitor;
     std::unique_ptr<qt::Tray> tray;
     static inline QProcess* trayer = nullptr;
@@ -55,7 +57,7 @@ protected:
         store("CLI_GBC_FULL_LOG_LOCATION_TEXTBOX", "gbc.log");
         store("CLI_GCC_FULL_LOG_LOCATION_TEXTBOX", "gcc.log");
         start();
-        monitor = std::make_unique<ExtrasMonitor>(scheduler, platform.services(), *main);
+        monitor = std::make_unique<ExtrasMonitor>(scheduler, platform.services(), desktop.services(), *main);
         monitor->start();
         tray = std::make_unique<qt::Tray>(*monitor, *view);
     }

@@ -5,6 +5,7 @@
 
 #include "extras/extras_options.h"
 #include "model/virtual_clock.h"
+#include "platform/fake/fake_desktop.h"
 #include "platform/fake/fakes.h"
 #include "platform/posix/posix_error_log.h"
 #include "platform/posix/posix_settings_store.h"
@@ -30,6 +31,7 @@ protected:
     VirtualClock clock;
     Scheduler scheduler{clock};
     fake::Platform platform;
+    fake::Desktop desktop;
     PosixTextFiles files;
     std::string metrics = dir / "node-a.prom";
 
@@ -56,7 +58,7 @@ TEST_F(MetricsFile, TheFileWrittenAfterRealPollsPassesPromtoolsCheck) {
     };
     MainWindow main(scheduler, services());
     main.start();
-    ExtrasMonitor monitor(scheduler, services(), main);
+    ExtrasMonitor monitor(scheduler, services(), desktop.services(), main);
     monitor.start();
 
     scheduler.advance(1000);
@@ -104,7 +106,7 @@ TEST_F(MetricsFile, OnAFullDiskTheEarlierFileStaysWholeAndTheFailureIsReportedAs
     platform.runner.on_run = [&](const std::string&) { files.write_line(dir / "gbc.log", "31415"); };
     MainWindow main(scheduler, services());
     main.start();
-    ExtrasMonitor monitor(scheduler, services(), main);
+    ExtrasMonitor monitor(scheduler, services(), desktop.services(), main);
     monitor.start();
     scheduler.advance(1000);
     const std::string before = slurp(file);
@@ -181,7 +183,7 @@ TEST_F(MetricsFile, APathNamingTheSettingsFileOrALogInAnySpellingIsRefused) {
     const Services with_log{s.store, s.executable, s.runner, s.processes, s.files, s.topmost, errors, s.conventions};
     MainWindow main(scheduler, with_log);
     main.start();
-    ExtrasMonitor monitor(scheduler, with_log, main);
+    ExtrasMonitor monitor(scheduler, with_log, desktop.services(), main);
     const struct {
         std::string path, reason;
     } refused[] = {

@@ -4,6 +4,7 @@
 #include "main_window_fixture.h"
 
 #include "extras/extras_options.h"
+#include "platform/fake/fake_desktop.h"
 #include "windows/extras_settings.h"
 #include "windows/extras_monitor.h"
 #include "windows/extras_window.h"
@@ -25,12 +26,13 @@ const std::string kMetrics = "/var/lib/node_exporter/textfile/node.prom";
 
 class Extras : public MainWindowTest {
 protected:
+    fake::Desktop desktop;
     std::unique_ptr<ExtrasMonitor> monitor;
     std::vector<std::pair<std::int64_t, std::string>> messages;
 
     void start_all() {
         start();
-        monitor = std::make_unique<ExtrasMonitor>(scheduler, platform.services(), *main);
+        monitor = std::make_unique<ExtrasMonitor>(scheduler, platform.services(), desktop.services(), *main);
         monitor->on_message = [this](const std::string& m) { messages.emplace_back(clock.now_ms(), m); };
         monitor->start();
     }

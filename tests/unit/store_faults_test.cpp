@@ -3,6 +3,7 @@
 #include "main_window_fixture.h"
 
 #include "extras/extras_options.h"
+#include "platform/fake/fake_desktop.h"
 #include "windows/extras_monitor.h"
 #include "windows/extras_window.h"
 #include "windows/settings_window.h"
@@ -16,10 +17,11 @@ using StoreSaves = MainWindowTest;
 // The additions share the main window's settings, and with them its guard.
 class StoreExtras : public MainWindowTest {
 protected:
+    fake::Desktop desktop;
     std::unique_ptr<ExtrasMonitor> monitor;
     void start_all() {
         start();
-        monitor = std::make_unique<ExtrasMonitor>(scheduler, platform.services(), *main);
+        monitor = std::make_unique<ExtrasMonitor>(scheduler, platform.services(), desktop.services(), *main);
         monitor->start();
         scheduler.run_due();
     }
@@ -200,7 +202,7 @@ TEST_F(StoreExtras, AFailedReadOfTheExtrasKeysIsReportedAndKeepsEveryWindowFromS
     put("MainLeft", "3000");
     start();
     platform.store.unreadable.insert(platform.executable.exe);
-    monitor = std::make_unique<ExtrasMonitor>(scheduler, platform.services(), *main);
+    monitor = std::make_unique<ExtrasMonitor>(scheduler, platform.services(), desktop.services(), *main);
     monitor->start();
     scheduler.run_due();
     EXPECT_EQ(count_containing(platform.errors.messages, "could not be read"), 1u);
