@@ -3,6 +3,7 @@
 // the tray menu and the Extras window.
 #include "main_window_fixture.h"
 
+#include "extras/announcements.h"
 #include "extras/extras_options.h"
 #include "platform/fake/fake_desktop.h"
 #include "windows/extras_settings.h"
@@ -10,6 +11,7 @@
 #include "windows/extras_window.h"
 
 #include <clocale>
+#include <ostream>
 #include <stdexcept>
 
 namespace vqd::test {
@@ -406,6 +408,113 @@ TEST_F(Extras, AMetricsPathRefusedAtWritingIsReportedOnceAndNothingIsWritten) {
         monitor.reset();
         main.reset();
     }
+}
+
+// --- What the cues tell the desktop, on the monitor's one-second ticks ---
+
+struct Told {
+    std::int64_t at_s;
+    std::string kind, summary;
+    friend bool operator==(const Told&, const Told&) = default;
+    friend std::ostream& operator<<(std::ostream& os, const Told& t) {
+        return os << t.at_s << " s " << t.kind << " \"" << t.summary << '"';
+    }
+};
+
+// Ticks every second from 0 to `end_s`, the cues changing at the given
+// seconds, and lists what was announced when.
+std::vector<Told> announce_over(const std::vector<std::pair<std::int64_t, Cues>>& changes, std::int64_t end_s,
+                                Announcer& announcer, int stale_minutes = 30) {
+    std::vector<Told> told;
+    Cues cues;
+    auto next = changes.begin();
+    for (std::int64_t s = 0; s <= end_s; ++s) {
+        while (next != changes.end() && next->first <= s) cues = (next++)->second;
+        for (const auto& a : announcer.update(cues, s * 1000, stale_minutes)) told.push_back({s, a.kind, a.summary});
+    }
+    return told;
+}
+
+Cues peers_cue(bool on) {
+    Cues c;
+    c.no_peers = on;
+    return c;
+}
+
+TEST(Announcements, ACueIsToldOnceItHeldAMinuteAndAgainWhenItClearsWithAtMostOnePerMinute) {
+    struct Row {
+        const char* what;
+        std::vector<std::pair<std::int64_t, bool>> peers;  // second, no-peers cue
+        std::vector<Told> told;
+    };
+    const Row rows[] = {
+        {"held, then cleared", {{10, true}, {730, false}},
+         {{70, "no_peers", "No peers"}, {730, "no_peers", "No peers: recovered after 12 minutes"}}},
+        {"cleared within the minute: never told", {{10, true}, {69, false}}, {}},
+        {"cleared right after it was told: the recovery waits for the minute", {{0, true}, {70, false}},
+         {{60, "no_peers", "No peers"}, {120, "no_peers", "No peers: recovered after 1 minute"}}},
+        {"back before the recovery was due: nothing more", {{0, true}, {70, false}, {90, true}},
+         {{60, "no_peers", "No peers"}}},
+        {"raised again after a told recovery: a new minute to hold", {{0, true}, {70, false}, {125, true}},
+         {{60, "no_peers", "No peers"},
+          {120, "no_peers", "No peers: recovered after 1 minute"},
+          {185, "no_peers", "No peers"}}},
+        {"hours", {{0, true}, {7500, false}},
+         {{60, "no_peers", "No peers"}, {7500, "no_peers", "No peers: recovered after 2 hours 5 minutes"}}},
+    };
+    for (const auto& row : rows) {
+        std::vector<std::pair<std::int64_t, Cues>> changes;
+        for (auto [s, on] : row.peers) changes.push_back({s, peers_cue(on)});
+        Announcer announcer;
+        EXPECT_EQ(announce_over(changes, 8000, announcer), row.told) << row.what;
+    }
+
+    // A peer count flapping every 5 s for ten minutes after the cue was told:
+    // one recovery at the minute, and the flaps never hold long enough to be
+    // told again; the last state (clear) is what the desktop shows.
+    std::vector<std::pair<std::int64_t, Cues>> flaps{{0, peers_cue(true)}};
+    for (std::int64_t s = 100; s < 700; s += 5) flaps.push_back({s, peers_cue((s / 5) % 2 == 1)});
+    flaps.push_back({700, peers_cue(false)});
+    Announcer announcer;
+    EXPECT_EQ(announce_over(flaps, 1000, announcer),
+              (std::vector<Told>{{60, "no_peers", "No peers"},
+                                 {120, "no_peers", "No peers: recovered after 2 minutes"}}));
+}
+
+TEST(Announcements, EachCueIsItsOwnKindWithTheCuesWording) {
+    Cues all;
+    all.stale_tip = all.no_peers = all.silent_client = true;
+    Announcer announcer;
+    std::vector<Announcement> raised, cleared;
+    for (std::int64_t s = 0; s <= 200; ++s) {
+        const Cues now = s < 100 ? all : Cues{};
+        for (auto& a : announcer.update(now, s * 1000, 5)) (s < 100 ? raised : cleared).push_back(a);
+    }
+    EXPECT_EQ(raised, (std::vector<Announcement>{
+                          {"stale_tip", "Stale tip", "No new block for 5 min"},
+                          {"no_peers", "No peers", "The node reports 0 connections"},
+                          {"silent_client", "Silent client", "A poll read an empty or non-numeric log"},
+                      }));
+    EXPECT_EQ(cleared, (std::vector<Announcement>{
+                           {"stale_tip", "Stale tip: recovered after 1 minute",
+                            "Tip moving again: a new block count arrived"},
+                           {"no_peers", "No peers: recovered after 1 minute", "Peers back: the node has connections"},
+                           {"silent_client", "Silent client: recovered after 1 minute",
+                            "Client answering again: the polls read numbers"},
+                       }));
+}
+
+TEST(Announcements, CuesTurnedOffForgetWhatWasTold) {
+    Announcer announcer;
+    EXPECT_EQ(announce_over({{0, peers_cue(true)}}, 100, announcer).size(), 1u);
+    announcer.reset();
+    // Still raised when they come back on at 100 s: a new cue, told after its
+    // own minute, and no recovery of the one before the reset.
+    std::vector<Told> told;
+    for (std::int64_t s = 100; s <= 300; ++s)
+        for (const auto& a : announcer.update(peers_cue(s < 250), s * 1000, 30)) told.push_back({s, a.kind, a.summary});
+    EXPECT_EQ(told, (std::vector<Told>{{160, "no_peers", "No peers"},
+                                       {250, "no_peers", "No peers: recovered after 2 minutes"}}));
 }
 
 }  // namespace
