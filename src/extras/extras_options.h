@@ -18,6 +18,7 @@ inline constexpr std::string_view kHealthCuesKey = "Extras.HealthCues";
 inline constexpr std::string_view kStaleMinutesKey = "Extras.StaleMinutes";
 inline constexpr std::string_view kMetricsFileKey = "Extras.MetricsFile";
 inline constexpr std::string_view kMetricsPathKey = "Extras.MetricsPath";
+inline constexpr std::string_view kStartAtLoginKey = "Extras.StartAtLogin";
 
 inline constexpr int kMaxStaleMinutes = 10080;  // a week
 
@@ -29,6 +30,8 @@ struct ExtrasOptions {
     int stale_minutes = 30;
     bool metrics_file = false;
     std::string metrics_path;
+    // As last saved; the session's start-up list is the real state.
+    bool start_at_login = false;
     friend bool operator==(const ExtrasOptions&, const ExtrasOptions&) = default;
 };
 

@@ -15,6 +15,7 @@ ExtrasOptions load_extras_options(const Settings& settings) {
     o.stale_minutes = parse_stale_minutes(settings.extra(kStaleMinutesKey, "")).value_or(ExtrasOptions{}.stale_minutes);
     o.metrics_file = flag(settings, kMetricsFileKey);
     o.metrics_path = settings.extra(kMetricsPathKey, "");
+    o.start_at_login = flag(settings, kStartAtLoginKey);
     return o;
 }
 
@@ -24,7 +25,8 @@ void save_extras_options(Settings& settings, const ExtrasOptions& o) {
         .extra(kHealthCuesKey, o.health_cues ? "1" : "0")
         .extra(kStaleMinutesKey, std::to_string(o.stale_minutes))
         .extra(kMetricsFileKey, o.metrics_file ? "1" : "0")
-        .extra(kMetricsPathKey, o.metrics_path);
+        .extra(kMetricsPathKey, o.metrics_path)
+        .extra(kStartAtLoginKey, o.start_at_login ? "1" : "0");
     settings.save(batch);
 }
 

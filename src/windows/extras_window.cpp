@@ -1,6 +1,7 @@
 #include "windows/extras_window.h"
 
 #include "extras/extras_options.h"
+#include "platform/desktop.h"
 #include "windows/extras_monitor.h"
 #include "windows/main_window.h"
 
@@ -37,6 +38,14 @@ void ExtrasWindow::load() {
     c["STALE_MINUTES_TEXTBOX"].set_text(std::to_string(o.stale_minutes));
     c["METRICS_FILE_TICKBOX"].set_value(o.metrics_file ? 1 : 0);
     c["METRICS_PATH_TEXTBOX"].set_text(o.metrics_path);
+    // The session's start-up list, not the stored key: the user may have
+    // removed or disabled the entry there since.
+    try {
+        c["START_AT_LOGIN_TICKBOX"].set_value(monitor_.desktop().start_at_login.enabled() ? 1 : 0);
+    } catch (const std::exception& e) {
+        c["START_AT_LOGIN_TICKBOX"].set_value(0);
+        handler_failed(&c["START_AT_LOGIN_TICKBOX"], "Read", e);
+    }
 }
 
 void ExtrasWindow::SAVE_BUTTON_Click() {
@@ -51,7 +60,26 @@ void ExtrasWindow::SAVE_BUTTON_Click() {
     o.stale_minutes = *minutes;
     o.metrics_file = c["METRICS_FILE_TICKBOX"].value() == 1;
     o.metrics_path = c["METRICS_PATH_TEXTBOX"].text();
-    monitor_.apply_options(o);  // refuses a path the metrics file cannot take
+    o.start_at_login = c["START_AT_LOGIN_TICKBOX"].value() == 1;
+    if (o.metrics_file)
+        if (auto refusal = monitor_.metrics_path_refusal(o.metrics_path)) throw std::invalid_argument(*refusal);
+    // The entry first: when it cannot be written the keys stay as they were.
+    // When the keys then cannot be saved, the entry goes back to how it was.
+    StartAtLogin& login = monitor_.desktop().start_at_login;
+    const bool was = login.enabled();
+    if (o.start_at_login != was) login.set_enabled(o.start_at_login);
+    try {
+        monitor_.apply_options(o);
+    } catch (...) {
+        if (o.start_at_login != was) {
+            try {
+                login.set_enabled(was);
+            } catch (const std::exception&) {
+                // The save's own failure is the one to report.
+            }
+        }
+        throw;
+    }
     close();
 }
 

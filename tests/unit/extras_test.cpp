@@ -385,6 +385,83 @@ TEST_F(Extras, TheExtrasWindowRefusesAMetricsPathThatIsRelativeOrAFileOfTheProgr
     EXPECT_EQ(stored(std::string(kMetricsPathKey)), kMetrics);
 }
 
+// The tick shows the session's start-up list, not the stored key: the user
+// may have removed or disabled the entry there.
+TEST_F(Extras, TheStartAtLoginTickShowsTheRealStateAndSaveWritesTheEntryBeforeTheKey) {
+    start_all();
+    ExtrasWindow* opened = nullptr;
+    monitor->on_extras_opened = [&](ExtrasWindow& w) { opened = &w; };
+    auto open = [&]() -> ExtrasWindow& {
+        opened = nullptr;
+        monitor->open_extras();
+        scheduler.run_due();
+        if (!opened) throw std::runtime_error("the Extras window did not open");
+        return *opened;
+    };
+    for (bool real : {true, false}) {
+        desktop.start_at_login.on = real;
+        put(std::string(kStartAtLoginKey), real ? "0" : "1");
+        ExtrasWindow& w = open();
+        EXPECT_EQ(w["START_AT_LOGIN_TICKBOX"].value(), real ? 1 : 0);
+        w.post_click(w["CLOSE_BUTTON"]);
+        scheduler.run_due();
+    }
+    EXPECT_EQ(desktop.start_at_login.writes, 0);
+
+    struct Row {
+        const char* what;
+        bool real;                          // the entry before Save
+        std::optional<std::string> fail;    // the entry's write fails with this
+        bool store_fails;
+        bool on_after;
+        int writes;                         // entry writes that took
+        std::optional<std::string> key;     // Extras.StartAtLogin after Save
+    };
+    const Row rows[] = {
+        {"ticked: the entry, then the key", false, {}, false, true, 1, "1"},
+        {"unticked: the entry goes", true, {}, false, false, 1, "0"},
+        {"the entry cannot be written: nothing changes", false, "Permission denied", false, false, 0, {}},
+        {"the keys cannot be saved: the entry is put back", false, {}, true, false, 2, {}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        platform.store = {};
+        platform.store.fail_saves = row.store_fails;
+        desktop.start_at_login = {};
+        desktop.start_at_login.on = row.real;
+        ExtrasWindow& w = open();
+        w.post_click(w["START_AT_LOGIN_TICKBOX"]);
+        desktop.start_at_login.fail = row.fail;
+        w.post_click(w["SAVE_BUTTON"]);
+        scheduler.run_due();
+        EXPECT_EQ(desktop.start_at_login.on, row.on_after);
+        EXPECT_EQ(desktop.start_at_login.writes, row.writes);
+        EXPECT_EQ(stored(std::string(kStartAtLoginKey)), row.key);
+        const bool failed = row.fail || row.store_fails;
+        EXPECT_EQ(w.closed(), !failed) << w.status();
+        if (row.fail) {
+            EXPECT_NE(w.status().find("SAVE_BUTTON_Click failed: "), std::string::npos) << w.status();
+            EXPECT_NE(w.status().find(*row.fail), std::string::npos) << w.status();
+            EXPECT_TRUE(platform.store.writes.empty());
+        }
+        if (failed) {
+            EXPECT_EQ(platform.errors.messages.back(), w.status());
+            w.post_click(w["CLOSE_BUTTON"]);
+            scheduler.run_due();
+        }
+    }
+
+    // Saved with the tick as the entry already is: the keys only.
+    desktop.start_at_login = {};
+    desktop.start_at_login.on = true;
+    platform.store = {};
+    ExtrasWindow& w = open();
+    w.post_click(w["SAVE_BUTTON"]);
+    scheduler.run_due();
+    EXPECT_EQ(desktop.start_at_login.writes, 0);
+    EXPECT_EQ(stored(std::string(kStartAtLoginKey)), "1");
+}
+
 // A stored path is checked again at each write: it may be relative from an
 // earlier version, or the main window's files may have moved onto it since.
 TEST_F(Extras, AMetricsPathRefusedAtWritingIsReportedOnceAndNothingIsWritten) {

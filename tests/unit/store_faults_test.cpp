@@ -173,13 +173,13 @@ TEST_F(StoreSaves, AutoCloseWithSettingsOpenSavesTheMainWindowWhenTheSettingsPos
     }
 }
 
-TEST_F(StoreExtras, TheExtrasWindowSavesItsFiveKeysInOneWrite) {
+TEST_F(StoreExtras, TheExtrasWindowSavesItsSixKeysInOneWrite) {
     start_all();
     EXPECT_TRUE(save_extras().closed());
     ASSERT_EQ(platform.store.batches.size(), 1u);
     EXPECT_EQ(platform.store.batches[0],
               (std::vector<std::string>{"Extras.TrayIconOff", "Extras.HealthCues", "Extras.StaleMinutes",
-                                        "Extras.MetricsFile", "Extras.MetricsPath"}));
+                                        "Extras.MetricsFile", "Extras.MetricsPath", "Extras.StartAtLogin"}));
     EXPECT_EQ(stored("Extras.MetricsPath"), "/srv/textfile/node.prom");
 }
 
