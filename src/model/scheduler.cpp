@@ -27,16 +27,48 @@ void Scheduler::timer_changed(Control& timer) {
     const auto now = clock_.now_ms();
     if (entry && entry->interval == timer.interval()) return;  // already running as asked
     if (entry) timers_.remove_if([&](const TimerEntry& e) { return e.timer == &timer; });
-    timers_.push_back(TimerEntry{&timer, now, timer.interval(), now + timer.interval(), ++order_, std::nullopt});
+    TimerEntry& started =
+        timers_.emplace_back(TimerEntry{&timer, now, timer.interval(), now + timer.interval(), ++order_, std::nullopt});
+    if (const Control* leader = leader_of(timer))
+        if (const TimerEntry* lead = find(*leader)) align(started, *lead, now + 1);
+    // A restarted leader takes its followers along.
+    for (auto [follower, leader] : shared_)
+        if (leader == &timer)
+            if (TimerEntry* f = find(*follower)) align(*f, started, f->next);
     wake();
 }
 
+const Control* Scheduler::leader_of(const Control& timer) const {
+    for (auto [follower, leader] : shared_)
+        if (follower == &timer) return leader;
+    return nullptr;
+}
+
+// The follower's next tick moves to the leader's first grid point at or after
+// `not_before`; nothing changes when their Intervals differ.
+void Scheduler::align(TimerEntry& follower, const TimerEntry& leader, std::int64_t not_before) {
+    if (follower.interval != leader.interval) return;
+    const std::int64_t i = leader.interval;
+    const std::int64_t steps = not_before <= leader.origin ? 0 : (not_before - leader.origin + i - 1) / i;
+    follower.origin = leader.origin;
+    follower.next = leader.origin + steps * i;
+}
+
+void Scheduler::share_grid(const Control& timer, const Control& leader) {
+    std::erase_if(shared_, [&](const auto& s) { return s.first == &timer; });
+    shared_.emplace_back(&timer, &leader);
+}
+
 void Scheduler::forget(const Control& control) {
+    std::erase_if(shared_, [&](const auto& s) { return s.first == &control || s.second == &control; });
     timers_.remove_if([&](const TimerEntry& e) { return e.timer == &control; });
     inputs_.remove_if([&](const InputEntry& e) { return e.target == &control; });
 }
 
 void Scheduler::forget(const Window& window) {
+    std::erase_if(shared_, [&](const auto& s) {
+        return &s.first->window() == &window || &s.second->window() == &window;
+    });
     timers_.remove_if([&](const TimerEntry& e) { return &e.timer->window() == &window; });
     inputs_.remove_if([&](const InputEntry& e) { return e.window == &window; });
 }
@@ -127,7 +159,7 @@ void Scheduler::wait(int ms) {
     collect_due(clock_.now_ms());
 }
 
-std::optional<std::int64_t> Scheduler::next_due() const {
+std::optional<std::int64_t> Scheduler::earliest_due() const {
     if (!inputs_.empty()) return clock_.now_ms();
     std::optional<std::int64_t> best;
     for (const auto& e : timers_) {
@@ -135,6 +167,16 @@ std::optional<std::int64_t> Scheduler::next_due() const {
         if (!best || t < *best) best = t;
     }
     return best;
+}
+
+std::optional<std::int64_t> Scheduler::next_due() const {
+    const auto first = earliest_due();
+    if (!first || *first <= clock_.now_ms()) return first;
+    // Nothing is due yet: wake once for every tick that falls due close after the first.
+    std::int64_t last = *first;
+    for (const auto& e : timers_)
+        if (e.next <= *first + kCoalesceMs) last = std::max(last, e.next);
+    return last;
 }
 
 void Scheduler::run_due() {
@@ -150,9 +192,10 @@ void Scheduler::advance(std::int64_t ms) {
     const auto target = clock_.now_ms() + ms;
     for (;;) {
         run_due();
-        const auto next = next_due();
-        if (!next || *next > target) break;
-        vclock->set(*next);
+        const auto first = earliest_due();
+        if (!first || *first > target) break;
+        // Where the program would wake, unless that is past the end asked for.
+        vclock->set(std::min(*next_due(), target));
     }
     vclock->set(target);
 }

@@ -37,6 +37,24 @@
 //   delivered in the order they fell due; ties between timers go to the one
 //   enabled first.
 //
+// * One wake-up for ticks close together. Ticks that fall due within
+//   kCoalesceMs of the earliest pending one are delivered together:
+//   next_due() gives the last due time of that group, so a front end wakes
+//   once for all of them, and each is delivered at most kCoalesceMs late,
+//   never early. They are held ticks by then, so the order rules above hold
+//   among them (in the order they fell due; input first). advance() does the
+//   same on virtual time, except that it never moves the clock past the time
+//   it was asked for: a group that straddles that end delivers its early part
+//   there.
+//
+// * Shared grids. share_grid(timer, leader) puts a timer on another timer's
+//   grid whenever both run with the same Interval: enabling it (or changing
+//   its Interval) makes its first tick fall due at the leader's next grid
+//   point instead of one Interval later, and a leader that restarts takes it
+//   along, its pending tick put off to the leader's first grid point at or
+//   after it (never sooner). Work that only needs to happen about once a
+//   second thus shares one wake-up a second with the leader.
+//
 // * Failures. A handler that throws ends at that step; what it changed stays
 //   changed; the scheduler passes the exception to the window that owns the
 //   control (Window::handler_failed) and goes on with the next event.
@@ -89,6 +107,9 @@ public:
 
 class Scheduler {
 public:
+    // Ticks due this close together are delivered in one wake-up (see above).
+    static constexpr std::int64_t kCoalesceMs = 5;
+
     explicit Scheduler(Clock& clock);
     Scheduler(const Scheduler&) = delete;
     Scheduler& operator=(const Scheduler&) = delete;
@@ -98,6 +119,9 @@ public:
 
     // Called by timer controls whenever their Enabled flag or Interval changes.
     void timer_changed(Control& timer);
+    // Keep `timer` on `leader`'s grid while both run with the same Interval
+    // (see Shared grids above). A timer follows at most one leader.
+    void share_grid(const Control& timer, const Control& leader);
     // Called when a control dies: its timer and pending input are forgotten.
     void forget(const Control& control);
     void forget(const Window& window);
@@ -157,6 +181,9 @@ private:
     };
 
     void collect_due(std::int64_t now);
+    std::optional<std::int64_t> earliest_due() const;
+    void align(TimerEntry& follower, const TimerEntry& leader, std::int64_t not_before);
+    const Control* leader_of(const Control& timer) const;
     bool deliver_one();
     void dispatch(Window& owner, Control* control, const std::string& event, const std::function<void()>& fn);
     void wake();
@@ -165,6 +192,7 @@ private:
     Clock& clock_;
     std::list<TimerEntry> timers_;
     std::list<InputEntry> inputs_;
+    std::vector<std::pair<const Control*, const Control*>> shared_;  // follower, leader
     std::uint64_t order_ = 0;
     bool running_ = false;
     std::function<void()> wakeup_;

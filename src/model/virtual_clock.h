@@ -1,4 +1,7 @@
 // A clock for tests: time moves only when a handler waits or a test advances it.
+// Scheduler::advance() moves it to where a real front end would wake: the
+// last of the ticks due within Scheduler::kCoalesceMs of the first, so tests
+// see the same grouped, slightly late deliveries as the program.
 #pragma once
 
 #include "model/scheduler.h"

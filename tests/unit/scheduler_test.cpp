@@ -117,6 +117,69 @@ TEST_F(SchedulerTest, TimersDueTogetherRunInTheOrderTheyWereEnabled) {
     EXPECT_EQ(log, (std::vector<std::string>{"b@1000", "a@1000"}));
 }
 
+// Ticks close together share one wake-up, late by at most kCoalesceMs and
+// never early, still in the order they fell due; a tick further off keeps
+// its own. advance() never goes past the end it was given to do so.
+TEST(SchedulerCoalescing, TicksDueWithinTheSlackShareOneWakeUpInTheOrderTheyFellDue) {
+    static_assert(Scheduler::kCoalesceMs == 5);
+    struct Case {
+        std::vector<std::int64_t> advances;  // from 9 ms on
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        {{2001}, {"b@1000", "a@1000", "c@1009", "b@2000", "a@2000", "c@2009"}},
+        // The end asked for falls inside the first group: B runs there, A not before its time.
+        {{990}, {"b@999"}},
+        {{990, 1}, {"b@999", "a@1000"}},
+    };
+    for (const auto& c : cases) {
+        VirtualClock clock;
+        Scheduler scheduler(clock);
+        Window window("W", scheduler, kInventory, Rect{});
+        std::vector<std::string> log;
+        auto start = [&](std::string_view name, std::string what, std::int64_t at, int interval) {
+            clock.set(at);
+            window[name].on_timer = [&, what] { log.push_back(what + "@" + std::to_string(clock.now_ms())); };
+            window[name].set_interval(interval);
+            window[name].set_enabled(true);
+        };
+        start("A_TIMER", "a", 0, 1000);
+        start("B_TIMER", "b", 2, 997);       // enabled after A, due before it: 999, 1996
+        start("SLOW_TIMER", "c", 9, 1000);   // 1009: beyond the slack of the first group
+        EXPECT_EQ(scheduler.next_due(), 1000);  // one wake-up for B and A
+        for (auto ms : c.advances) scheduler.advance(ms);
+        EXPECT_EQ(log, c.expected);
+    }
+}
+
+// A follower takes its leader's grid when it starts, and again when the
+// leader restarts, never ticking sooner than it would have; a timer with
+// another Interval keeps its own.
+TEST_F(SchedulerTest, ASharedGridPutsTheFollowerOnTheLeadersTicks) {
+    record("A_TIMER", "lead");
+    record("B_TIMER", "follow");
+    record("SLOW_TIMER", "other");
+    scheduler.share_grid(window["B_TIMER"], window["A_TIMER"]);
+    scheduler.share_grid(window["SLOW_TIMER"], window["A_TIMER"]);
+    start("A_TIMER", 1000);
+    clock.set(300);
+    start("B_TIMER", 1000);  // on its own grid: 1300
+    start("SLOW_TIMER", 700);
+    EXPECT_EQ(scheduler.timer_due(window["B_TIMER"]), 1000);
+    EXPECT_EQ(scheduler.timer_due(window["SLOW_TIMER"]), 1000);
+    scheduler.advance(1700);  // to 2000
+    EXPECT_EQ(log, (std::vector<std::string>{"lead@1000", "follow@1000", "other@1000", "other@1700", "lead@2000",
+                                             "follow@2000"}));
+    log.clear();
+    scheduler.advance(500);
+    window["A_TIMER"].set_enabled(false);  // at 2500
+    window["A_TIMER"].set_enabled(true);   // the leader's grid: 3500, 4500
+    EXPECT_EQ(scheduler.timer_due(window["B_TIMER"]), 3500);  // not 3000, not sooner
+    scheduler.advance(1000);
+    // A tie: the follower now counts as enabled before the restarted leader.
+    EXPECT_EQ(log, (std::vector<std::string>{"other@2400", "other@3100", "follow@3500", "lead@3500"}));
+}
+
 TEST_F(SchedulerTest, ClicksDuringAWaitRunAfterTheHandlerInOrderAndDisabledOnesAreDropped) {
     window["GO_BUTTON"].on_click = [this] { log.push_back("go@" + std::to_string(clock.now_ms())); };
     window["OTHER_BUTTON"].on_click = [this] { log.push_back("other@" + std::to_string(clock.now_ms())); };
