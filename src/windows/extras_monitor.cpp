@@ -30,6 +30,8 @@ ExtrasMonitor::ExtrasMonitor(Scheduler& scheduler, Services services, Desktop de
       main_(main),
       watch_(main) {
     on_timer("EXTRAS_MONITOR_TIMER", [this] { EXTRAS_MONITOR_TIMER_Timer(); });
+    // Its second-by-second work wakes the program together with the watcher.
+    scheduler.share_grid((*this)["EXTRAS_MONITOR_TIMER"], main["CLI_PROCESS_WATCHER_TIMER"]);
     // A poll or a watcher change asks for a new file at the next tick, not at
     // once: the change arrives in the middle of a main window handler, whose
     // failure path must not receive a failed metrics write.

@@ -1,5 +1,5 @@
-// Text files, the process counter, the executable's name and the error log
-// on the real system.
+// Text files, the process counter, the executable's name, the error log and
+// the start-up entry on the real system.
 #include "helpers.h"
 
 #include "platform/failure.h"
@@ -7,6 +7,7 @@
 #include "platform/posix/posix_error_log.h"
 #include "platform/posix/posix_executable_name.h"
 #include "platform/posix/posix_process_counter.h"
+#include "platform/posix/posix_start_at_login.h"
 #include "platform/posix/posix_text_files.h"
 
 #include <algorithm>
@@ -17,6 +18,7 @@
 #include <regex>
 
 #include <pwd.h>
+#include <sys/mount.h>
 #include <sys/prctl.h>
 
 namespace vqd::it {
@@ -273,6 +275,160 @@ TEST(PosixErrorLog, AppendsStampedLinesBesideTheSettings) {
         "\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d read file \"/x/DAZ-ER-GBC.LOG\": No such file or directory\n"
         "\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d run command \"a b\": two lines\n");
     EXPECT_TRUE(std::regex_match(text, stamped)) << text;
+}
+
+// --- Start at login ---
+
+std::string exec_line(const std::string& entry) {
+    std::smatch m;
+    return std::regex_search(entry, m, std::regex("\nExec=([^\n]*)\n")) ? m[1].str() : "";
+}
+
+TEST(PosixStartAtLogin, TheEntryRunsThePathQuotedAndValidates) {
+    TempDir dir;
+    ConfigHome home(dir.path());
+    const bool validator = output_of("command -v desktop-file-validate") != "";
+    const struct {
+        std::string path, exec;
+    } rows[] = {
+        {"/opt/panel/VQ-DAZ-ER", "/opt/panel/VQ-DAZ-ER"},
+        {"/opt/my panel/VQ-DAZ-ER", R"("/opt/my panel/VQ-DAZ-ER")"},
+        {R"(/opt/a$b "q"/p)", R"("/opt/a\\$b \\"q\\"/p")"},
+        {"/opt/it's/p`x`", R"("/opt/it's/p\\`x\\`")"},
+        {R"(/opt/back\slash/p)", R"("/opt/back\\\\slash/p")"},
+        {"/opt/100%/p", "/opt/100%%/p"},
+        {"/opt/ü~/p", R"("/opt/ü~/p")"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.path);
+        PosixStartAtLogin login("BTC panel", row.path);
+        EXPECT_FALSE(login.enabled());
+        login.set_enabled(true);
+        EXPECT_EQ(login.entry_path(), dir / "autostart/BTC panel.desktop");
+        const std::string entry = slurp(login.entry_path());
+        EXPECT_EQ(exec_line(entry), row.exec) << entry;
+        EXPECT_NE(entry.find("\nName=BTC panel\n"), std::string::npos) << entry;
+        EXPECT_TRUE(login.enabled());
+        if (validator) {
+            int code = -1;
+            const std::string said = output_of("desktop-file-validate '" + login.entry_path() + "' 2>&1", &code);
+            EXPECT_EQ(code, 0) << said;
+            EXPECT_EQ(said, "") << said;
+        }
+        login.set_enabled(false);
+        EXPECT_FALSE(fs::exists(login.entry_path()));
+    }
+    if (!validator) std::cout << "desktop-file-validate is not installed: entries not validated\n";
+}
+
+TEST(PosixStartAtLogin, AnEntryTheUserHidOrRemovedReadsOffAndOffRemovesOnlyOurs) {
+    TempDir dir;
+    ConfigHome home(dir.path());
+    PosixStartAtLogin login("LTC-panel", "/opt/p/LTC-panel"), other("BTC-panel", "/opt/p/BTC-panel");
+    login.set_enabled(true);
+    other.set_enabled(true);
+    const std::string ours = login.entry_path(), written = slurp(ours);
+    const struct {
+        const char* what;
+        std::function<void()> change;
+        bool on;
+    } rows[] = {
+        {"as written", [] {}, true},
+        {"hidden", [&] { put(ours, written + "Hidden=true\n"); }, false},
+        {"disabled for GNOME", [&] { put(ours, std::regex_replace(written, std::regex("enabled=true"), "enabled=false")); }, false},
+        {"running another program", [&] { put(ours, std::regex_replace(written, std::regex("/opt/p/"), "/opt/q/")); }, false},
+        {"removed", [&] { fs::remove(ours); }, false},
+        {"a folder", [&] { fs::remove(ours), fs::create_directory(ours); }, false},
+        {"a link to an entry", [&] { fs::rename(ours, dir / "kept.desktop"), fs::create_symlink(dir / "kept.desktop", ours); }, true},
+        {"an entry with an argument added", [&] { put(ours, std::regex_replace(written, std::regex("(Exec=.*)"), "$1 --min")); }, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        fs::remove_all(ours);
+        put(ours, written);
+        row.change();
+        EXPECT_EQ(login.enabled(), row.on);
+    }
+    // Off takes our entry whatever the user made of it (here the hidden one),
+    // and only ours.
+    fs::remove_all(ours);
+    put(ours, written + "Hidden=true\n");
+    login.set_enabled(false);
+    login.set_enabled(false);  // nothing left to remove is no failure
+    EXPECT_FALSE(fs::exists(ours));
+    EXPECT_TRUE(other.enabled());
+    EXPECT_EQ(slurp(other.entry_path()), other.entry_text());
+}
+
+// A folder the user cannot write: for a user, its permission bits; root
+// passes those, so there a tmpfs mounted read-only.
+TEST(PosixStartAtLogin, AnUnwritableFolderIsReportedAndNothingChanges) {
+    TempDir dir;
+    const fs::path config = dir.path() / "config";
+    fs::create_directory(config);
+    const bool root = ::geteuid() == 0;
+    if (root && ::mount("tmpfs", config.c_str(), "tmpfs", 0, "size=64k") != 0) GTEST_SKIP() << "cannot mount a tmpfs";
+    ConfigHome home(config);
+    PosixStartAtLogin login("LTC-panel", "/opt/p/LTC-panel"), other("BTC-panel", "/opt/p/BTC-panel");
+    other.set_enabled(true);
+    const std::string kept = slurp(other.entry_path());
+    if (root) ASSERT_EQ(::mount("tmpfs", config.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=64k"), 0);
+    else fs::permissions(config / "autostart", fs::perms::owner_read | fs::perms::owner_exec);
+
+    auto reason_of = [](const std::function<void()>& f) -> std::string {
+        try {
+            f();
+        } catch (const PlatformError& e) {
+            return e.reason();
+        }
+        return "no failure";
+    };
+    const std::string expected = root ? "Read-only file system" : "Permission denied";
+    EXPECT_EQ(reason_of([&] { login.set_enabled(true); }), expected);
+    EXPECT_FALSE(login.enabled());
+    EXPECT_EQ(reason_of([&] { other.set_enabled(false); }), expected);
+    EXPECT_TRUE(other.enabled());
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(config / "autostart")) names.push_back(e.path().filename());
+    EXPECT_EQ(names, std::vector<std::string>{"BTC-panel.desktop"});
+    EXPECT_EQ(slurp(other.entry_path()), kept);
+
+    // A missing folder that cannot be made: none of it is left behind.
+    ConfigHome deeper(config / "autostart/new/config");
+    EXPECT_EQ(reason_of([&] { login.set_enabled(true); }), expected);
+    EXPECT_FALSE(fs::exists(config / "autostart/new"));
+    if (root) ::umount2(config.c_str(), MNT_DETACH);
+    else fs::permissions(config / "autostart", fs::perms::owner_all);
+}
+
+TEST(StartedProgramPath, AbsoluteWithoutResolvingLinksAsTheShellFoundIt) {
+    TempDir dir;
+    const fs::path was = fs::current_path();
+    fs::create_directories(dir.path() / "bin");
+    fs::create_directories(dir.path() / "plain");
+    fs::copy_file(VQD_PROBE, dir.path() / "bin/panel");
+    put(dir.path() / "plain/panel", "not a program");  // earlier in PATH, but not executable
+    fs::create_symlink("panel", dir.path() / "bin/LTC-panel");
+    fs::current_path(dir.path());
+    const std::string old_path = std::getenv("PATH") ? std::getenv("PATH") : "";
+    ::setenv("PATH", (dir / "plain" + ":" + dir / "bin").c_str(), 1);
+    const std::string here = fs::current_path().string(), self = fs::read_symlink("/proc/self/exe").string();
+    const struct {
+        const char* argv0;
+        std::string path;
+    } rows[] = {
+        {"/opt/p/VQ-DAZ-ER", "/opt/p/VQ-DAZ-ER"},
+        {"bin/panel", here + "/bin/panel"},
+        {"./bin/.//LTC-panel", here + "/bin/LTC-panel"},
+        {"bin/../bin/panel", here + "/bin/../bin/panel"},
+        {"panel", here + "/bin/panel"},
+        {"LTC-panel", here + "/bin/LTC-panel"},
+        {"not-in-path", self},
+        {nullptr, self},
+    };
+    for (const auto& row : rows) EXPECT_EQ(started_program_path(row.argv0), row.path) << (row.argv0 ? row.argv0 : "null");
+    ::setenv("PATH", old_path.c_str(), 1);
+    fs::current_path(was);
 }
 
 }  // namespace

@@ -253,6 +253,8 @@ void PosixStartAtLogin::set_enabled(bool on) {
     for (std::size_t slash = 1; slash <= folder.size(); ++slash) {
         if (slash != folder.size() && folder[slash] != '/') continue;
         const std::string part = folder.substr(0, slash);
+        struct stat st {};
+        if (::stat(part.c_str(), &st) == 0) continue;
         if (::mkdir(part.c_str(), 0700) == 0) made.push_back(part);
         else if (errno != EEXIST) {
             const int error = errno;
