@@ -69,6 +69,8 @@ MainWindow::MainWindow(Scheduler& scheduler, Services services)
     on_timer("UNLOAD_TIMER", [this] { UNLOAD_TIMER_Timer(); });
     on_timer("CLI_PROCESS_WATCHER_TIMER", [this] { CLI_PROCESS_WATCHER_TIMER_Timer(); });
     on_timer("AlwaysOnTopTimer", [this] { AlwaysOnTopTimer_Timer(); });
+    // Switched on again from the settings, it keeps ticking with the watcher.
+    scheduler.share_grid((*this)["AlwaysOnTopTimer"], (*this)["CLI_PROCESS_WATCHER_TIMER"]);
 }
 
 MainWindow::~MainWindow() = default;
