@@ -96,6 +96,8 @@ public:
 
     // Modal state: while a modal child is open, input to this window is dropped.
     Window* modal_child() const { return modal_child_; }
+    // The window this one is the modal child of, while it is open.
+    Window* modal_owner() const { return modal_owner_; }
     bool accepts_input() const { return !closed_ && modal_child_ == nullptr; }
     bool closed() const { return closed_; }
 

@@ -4,6 +4,7 @@
 // strip that covers nothing.
 #include "gui_support.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -59,6 +60,32 @@ TEST_F(InputTest, TickBoxShowsOnlyWhatTheModelDecides) {
     ASSERT_TRUE(wait_until([&] { return (*main)["AUTOSTART_TICKBOX"].value() == 1; }));
     EXPECT_TRUE(static_cast<QCheckBox*>(widget("AUTOSTART_TICKBOX"))->isChecked());
     EXPECT_TRUE(widget("AUTOCLOSE_TIMER_TICKBOX")->isEnabled());
+}
+
+// An assistive tool's "Toggle" sets the state without a click: it must do
+// what a click does, and a toggle the model drops must not stay on screen.
+TEST_F(InputTest, AnAccessibilityToggleIsAClickAndTheModelStaysTheTruth) {
+    start();
+    const auto toggle = [](QWidget* w) {
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+        ASSERT_TRUE(a && a->actionInterface());
+        ASSERT_TRUE(a->actionInterface()->actionNames().contains(QAccessibleActionInterface::toggleAction()));
+        a->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    };
+    auto* gbc = static_cast<QCheckBox*>(widget("CLI_GBC_BAT_TICKBOX"));
+    toggle(gbc);
+    ASSERT_TRUE(wait_until([&] { return (*main)["CLI_GBC_BAT_TICKBOX"].value() == 1; }));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(gbc->isChecked());
+    EXPECT_FALSE(widget("CLI_STOP_BAT_TICKBOX")->isEnabled());  // the option's handler ran
+
+    // While the settings window is open the main window drops its input.
+    ASSERT_TRUE(open_settings());
+    auto* autostart = static_cast<QCheckBox*>(widget("AUTOSTART_TICKBOX"));
+    toggle(autostart);
+    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+    EXPECT_EQ((*main)["AUTOSTART_TICKBOX"].value(), 0);
+    EXPECT_FALSE(autostart->isChecked());
 }
 
 TEST_F(InputTest, SettingsWindowIsModalOwnedAndMainTimersGoOn) {

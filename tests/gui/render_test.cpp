@@ -4,7 +4,9 @@
 #include "gui_support.h"
 
 #include "frontend/qt/fonts.h"
+#include "model/presentation.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -57,10 +59,15 @@ void expect_drawn_as_modelled(const qt::WindowView& v, const char* shot) {
         EXPECT_DOUBLE_EQ(w->font().pointSizeF(), f.pointSizeF());
         EXPECT_EQ(w->font().weight(), f.weight());
         if (c->kind() == ControlKind::Line) continue;
+        // What a screen reader reads: the model's name for the control, and a
+        // box's value.
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+        ASSERT_NE(a, nullptr);
+        EXPECT_FALSE(a->text(QAccessible::Name).isEmpty());
+        EXPECT_EQ(a->text(QAccessible::Name).toStdString(), accessible_name(v.model(), *c));
         if (c->kind() == ControlKind::TextBox) {
-            std::string t = c->text();
-            while (!t.empty() && (t.back() == '\n' || t.back() == '\r')) t.pop_back();
-            EXPECT_EQ(shown_text(w), t);
+            EXPECT_EQ(shown_text(w), c->multiline() ? c->text() : one_line(c->text()));
+            if (!c->multiline()) EXPECT_EQ(a->text(QAccessible::Value).toStdString(), one_line(c->text()));
         } else {
             EXPECT_EQ(shown_text(w), c->caption());
         }
@@ -134,6 +141,7 @@ TEST_F(RenderTest, ModelChangesShowAtOnce) {
     label.set_caption("!!! CLI RUNNING !!!");
     label.set_back_colour(colours::red);
     box.set_text("4242\r\n");
+    (*main)["CONNECTIONS_TEXTBOX"].set_text("8\r\n9\n");
     box.set_back_colour(colours::window_background);
     (*main)["SHUTDOWN_BUTTON"].set_enabled(false);
     (*main)["AUTOSTART_TICKBOX"].set_value(1);
@@ -141,6 +149,7 @@ TEST_F(RenderTest, ModelChangesShowAtOnce) {
 
     EXPECT_EQ(shown_text(widget("PROCESS_ACTIVE_LABEL")), "!!! CLI RUNNING !!!");
     EXPECT_EQ(shown_text(widget("CURRENT_BLOCK_TEXTBOX")), "4242");  // the log's line end is not drawn
+    EXPECT_EQ(shown_text(widget("CONNECTIONS_TEXTBOX")), "8 9");       // one inside shows as a blank
     EXPECT_FALSE(widget("SHUTDOWN_BUTTON")->isEnabled());
     EXPECT_TRUE(static_cast<QCheckBox*>(widget("AUTOSTART_TICKBOX"))->isChecked());
     EXPECT_EQ(view->window()->windowTitle(), "renamed");

@@ -43,6 +43,22 @@ void SharedPaletteScrollBar::initStyleOption(QStyleOptionSlider* option) const {
     use_shared_palette(*option);
 }
 
+void ModelCheckBox::show_state(Qt::CheckState state) {
+    model_state_ = state;
+    showing_ = true;
+    setCheckState(state);
+    showing_ = false;
+}
+
+void ModelCheckBox::checkStateSet() {
+    QCheckBox::checkStateSet();
+    if (showing_ || checkState() == model_state_) return;
+    // Back to the model's state once the caller's setChecked() is done (the
+    // model's answer to the click may have come by then and is shown).
+    QMetaObject::invokeMethod(this, [this] { show_state(model_state_); }, Qt::QueuedConnection);
+    if (on_toggle_request) on_toggle_request();
+}
+
 void ClickLabel::mousePressEvent(QMouseEvent* event) {
     pressed_ = event->button() == Qt::LeftButton;
     QLabel::mousePressEvent(event);

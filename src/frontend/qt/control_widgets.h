@@ -15,12 +15,25 @@ namespace vqd::qt {
 // A tick box whose state only the model sets. Qt toggles a check box before
 // it emits clicked(); here a click changes nothing by itself, so a click the
 // model refuses never shows, not even for one frame.
+//
+// Assistive tools do not click: their "Toggle" action sets the state directly
+// (QAbstractButton::toggle), which emits no clicked(). Any state set other
+// than through show_state() is therefore taken back to the model's and
+// reported through on_toggle_request, which the view treats as the click.
 class ModelCheckBox final : public QCheckBox {
 public:
     using QCheckBox::QCheckBox;
+    // Shows the model's state.
+    void show_state(Qt::CheckState state);
+    std::function<void()> on_toggle_request;
 
 protected:
     void nextCheckState() override {}
+    void checkStateSet() override;
+
+private:
+    Qt::CheckState model_state_ = Qt::Unchecked;
+    bool showing_ = false;
 };
 
 // The style keeps the pictures of push buttons and scroll bars in the

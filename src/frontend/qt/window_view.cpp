@@ -4,6 +4,7 @@
 #include "frontend/qt/fonts.h"
 #include "frontend/qt/qt_topmost.h"
 #include "model/placement.h"
+#include "model/presentation.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -26,17 +27,6 @@ namespace {
 QString qs(const std::string& s) { return QString::fromStdString(s); }
 
 int px(double twips, double ppt) { return static_cast<int>(std::lround(twips * ppt)); }
-
-// A single-line box shows its text without the line end a log read whole
-// brings along; a line break inside becomes a blank.
-QString single_line(const std::string& text) {
-    QString s = qs(text);
-    while (s.endsWith(QLatin1Char('\n')) || s.endsWith(QLatin1Char('\r'))) s.chop(1);
-    s.replace(QLatin1String("\r\n"), QLatin1String(" "));
-    s.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    s.replace(QLatin1Char('\r'), QLatin1Char(' '));
-    return s;
-}
 
 // Room a push button's frame leaves for its caption.
 constexpr int kButtonTextMargin = 8;
@@ -162,6 +152,7 @@ void WindowView::build() {
         if (!e->control->tooltip().empty()) e->widget->setToolTip(qs(std::string(e->control->tooltip())));
     }
     set_tab_order();
+    apply_accessible_names();
     form_->setWindowTitle(qs(model_.caption()));
     apply_geometry();
 }
@@ -203,6 +194,7 @@ QWidget* WindowView::create_widget(Control& control) {
         auto* box = new ModelCheckBox(canvas_);
         box->setTristate(true);  // Value 2, greyed; only the model ever sets it
         QObject::connect(box, &QCheckBox::clicked, [this, c] { model_.post_click(*c); });
+        box->on_toggle_request = [this, c] { model_.post_click(*c); };
         w = box;
         break;
     }
@@ -229,6 +221,9 @@ void WindowView::on_change(const Change& change) {
     if (closed_) return;
     if (change.control) {
         if (auto it = by_control_.find(change.control); it != by_control_.end()) sync(*it->second, change.prop);
+        // A caption or a box's value may name another control (model/presentation.h).
+        if (change.prop == Prop::Caption || change.prop == Prop::Text || change.prop == Prop::Visible)
+            apply_accessible_names();
         return;
     }
     switch (change.prop) {
@@ -278,10 +273,10 @@ void WindowView::sync(Entry& entry, Prop prop) {
         apply_colours(entry);
         break;
     case Prop::Value:
-        if (auto* box = qobject_cast<QCheckBox*>(w))
-            box->setCheckState(c.value() == 1   ? Qt::Checked
-                               : c.value() == 2 ? Qt::PartiallyChecked
-                                                : Qt::Unchecked);
+        if (auto* box = dynamic_cast<ModelCheckBox*>(w))
+            box->show_state(c.value() == 1   ? Qt::Checked
+                            : c.value() == 2 ? Qt::PartiallyChecked
+                                             : Qt::Unchecked);
         break;
     case Prop::Geometry: {
         const QRect r = to_pixels(c.rect(), c.kind(), ppt_);
@@ -341,7 +336,7 @@ void WindowView::sync_text(Entry& entry) {
     }
     syncing_ = true;
     if (auto* line = qobject_cast<QLineEdit*>(w)) {
-        const QString t = single_line(c.text());
+        const QString t = qs(one_line(c.text()));
         if (line->text() != t) {
             const int cursor = line->cursorPosition();
             line->setText(t);
@@ -352,6 +347,13 @@ void WindowView::sync_text(Entry& entry) {
         if (text->toPlainText() != t) text->setPlainText(t);
     }
     syncing_ = false;
+}
+
+void WindowView::apply_accessible_names() {
+    for (auto& e : entries_) {
+        const QString name = qs(accessible_name(model_, *e->control));
+        if (e->widget->accessibleName() != name) e->widget->setAccessibleName(name);
+    }
 }
 
 void WindowView::text_edited(Entry& entry, const QString& text) {
@@ -461,15 +463,10 @@ QPoint WindowView::visible_position() const {
     return QPoint(shown.x, shown.y);
 }
 
-std::string WindowView::shown_status() const {
-    if (model_.status().empty() && owner_) return owner_->model().status();
-    return model_.status();
-}
-
 void WindowView::apply_status() {
     const QSize client = canvas_->size();
     int strip_height = 0;
-    const std::string status = shown_status();
+    const std::string& status = shown_status(model_);
     if (status.empty()) {
         strip_->hide();
     } else {

@@ -14,6 +14,9 @@
 // A modal child with no status of its own shows its owner's there.
 // A position that lies on no screen is shown on the nearest one
 // (model/placement.h); the model keeps the position it holds.
+// What a one-line box shows, the strip's text and the names screen readers
+// announce are the model's (model/presentation.h); a tick box's accessibility
+// "Toggle" is a click like any other (ModelCheckBox).
 #pragma once
 
 #include "model/window.h"
@@ -82,6 +85,8 @@ private:
     void on_change(const Change& change);
     void sync(Entry& entry, Prop prop);
     void sync_text(Entry& entry);
+    // Names for screen readers, as model/presentation.h decides them.
+    void apply_accessible_names();
     void apply_colours(Entry& entry);
     void apply_geometry();
     void apply_status();
@@ -95,7 +100,6 @@ private:
     void refit_to_frame();
     void retire_child();
     QPoint visible_position() const;
-    std::string shown_status() const;
     QMargins frame_margins() const;
     QSize client_size() const;
 

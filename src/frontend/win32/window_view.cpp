@@ -1,6 +1,8 @@
 #include "frontend/win32/window_view.h"
 
 #include "frontend/win32/dpi.h"
+#include "model/placement.h"
+#include "model/presentation.h"
 #include "platform/win32/win32_text.h"
 
 #include <commctrl.h>
@@ -38,16 +40,36 @@ std::wstring window_text(HWND window) {
     return text;
 }
 
-// A multi-line EDIT breaks lines only at CR LF.
+// A one-line box shows its text as model/presentation.h says; a multi-line
+// EDIT breaks lines only at CR LF.
 std::wstring display_text(const Control& c) {
+    if (!c.multiline()) return widen(c.kind() == ControlKind::TextBox ? one_line(c.text()) : c.text());
     std::wstring text = widen(c.text());
-    if (!c.multiline()) return text;
     std::wstring out;
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] == L'\n' && (i == 0 || text[i - 1] != L'\r')) out += L'\r';
         out += text[i];
     }
     return out;
+}
+
+// The work areas of the monitors there are now.
+std::vector<PixelRect> work_areas() {
+    std::vector<PixelRect> areas;
+    EnumDisplayMonitors(
+        nullptr, nullptr,
+        [](HMONITOR monitor, HDC, LPRECT, LPARAM data) -> BOOL {
+            MONITORINFO info{};
+            info.cbSize = sizeof info;
+            if (GetMonitorInfoW(monitor, &info)) {
+                const RECT& r = info.rcWork;
+                reinterpret_cast<std::vector<PixelRect>*>(data)->push_back(
+                    PixelRect{r.left, r.top, r.right - r.left, r.bottom - r.top});
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&areas));
+    return areas;
 }
 
 WPARAM check_state(int value) {
@@ -188,6 +210,11 @@ void WindowView::create_control(size_t index) {
     if (c.visible()) style |= WS_VISIBLE;
     if (!c.enabled()) style |= WS_DISABLED;
     if (c.tab_index() >= 0) style |= WS_TABSTOP;
+    // A screen reader names a text box after the static text created right
+    // before it: a hidden one holding the model's name for the box.
+    if (c.kind() == ControlKind::TextBox)
+        item.name_holder = CreateWindowExW(0, L"STATIC", widen(accessible_name(model_, c)).c_str(), WS_CHILD | SS_NOPREFIX,
+                                           0, 0, 0, 0, hwnd_, nullptr, GetModuleHandleW(nullptr), nullptr);
     const auto id = static_cast<UINT_PTR>(kFirstControlId + index);
     item.hwnd = CreateWindowExW(ex_style, window_class, display_text(c).c_str(), style, 0, 0, 0, 0, hwnd_,
                                 reinterpret_cast<HMENU>(id), GetModuleHandleW(nullptr), nullptr);
@@ -220,11 +247,6 @@ HWND WindowView::control_window(std::string_view name) const {
 
 // --- Placement ---
 
-std::string WindowView::status_text() const {
-    if (!model_.status().empty() || !status_owner_) return model_.status();
-    return status_owner_->status();
-}
-
 void WindowView::measure_status(const std::wstring& text) {
     if (text.empty()) {
         status_height_ = 0;
@@ -252,22 +274,11 @@ void WindowView::place_window() {
     int y = twips_to_px(model_.top(), dpi_);
     const int w = twips_to_px(model_.width(), dpi_);
     const int h = twips_to_px(model_.height(), dpi_) + status_height();
-    // A position on no monitor at all (one removed, a resolution lowered, the
-    // settings of another machine) would open the window out of reach: it
-    // opens wholly on the nearest monitor instead. Only the shown position is
-    // corrected: the model keeps the stored one, so an unmoved window stores
-    // it unchanged at its close and opens there again once that monitor is
-    // back. A move by the user changes the model as always. A position on
-    // some monitor is kept exactly.
-    const RECT wanted{x, y, x + w, y + h};
-    MONITORINFO monitor{};
-    monitor.cbSize = sizeof monitor;
-    if (!MonitorFromRect(&wanted, MONITOR_DEFAULTTONULL) &&
-        GetMonitorInfoW(MonitorFromRect(&wanted, MONITOR_DEFAULTTONEAREST), &monitor)) {
-        const RECT& work = monitor.rcWork;
-        x = std::max(static_cast<int>(work.left), std::min(x, static_cast<int>(work.right) - w));
-        y = std::max(static_cast<int>(work.top), std::min(y, static_cast<int>(work.bottom) - h));
-    }
+    // Shown where the model says unless that lies on no monitor's work area
+    // (model/placement.h); the model keeps the position it holds.
+    const PixelRect shown = place_on_screens(PixelRect{x, y, w, h}, work_areas());
+    x = shown.x;
+    y = shown.y;
     positioning_ = true;
     SetWindowPos(hwnd_, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
     positioning_ = false;
@@ -301,7 +312,7 @@ void WindowView::apply_fonts() {
 }
 
 void WindowView::update_status() {
-    const std::wstring text = widen(status_text());
+    const std::wstring text = widen(shown_status(model_));
     SetWindowTextW(status_, text.c_str());
     measure_status(text);
     TOOLINFOW info{};
@@ -354,6 +365,8 @@ void WindowView::apply(const Change& change) {
         }
         return;
     }
+    // A caption or a box's value may name another control (model/presentation.h).
+    if (change.prop == Prop::Caption || change.prop == Prop::Text || change.prop == Prop::Visible) update_names();
     Item* item = item_of(change.control);
     if (!item) return;
     if (item->control->kind() == ControlKind::Line) {
@@ -396,6 +409,14 @@ void WindowView::apply_control(Item& item, Prop prop) {
     }
 }
 
+void WindowView::update_names() {
+    for (const Item& item : items_) {
+        if (!item.name_holder) continue;
+        const std::wstring name = widen(accessible_name(model_, *item.control));
+        if (window_text(item.name_holder) != name) SetWindowTextW(item.name_holder, name.c_str());
+    }
+}
+
 void WindowView::apply_text(Item& item) {
     const std::wstring wanted = display_text(*item.control);
     if (window_text(item.hwnd) == wanted) return;  // keeps the caret where the user typed
@@ -412,7 +433,6 @@ void WindowView::open_child() {
     if (child_) retired_.push_back(std::move(child_));
     child_ = std::make_unique<WindowView>(*child, hwnd_, driver_, fonts_);
     child_->on_closed = [this] { child_closed(); };
-    child_->status_owner_ = &model_;
     child_->update_status();
     EnableWindow(hwnd_, FALSE);
     child_->show();

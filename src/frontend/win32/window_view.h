@@ -9,6 +9,11 @@
 // moves to another. Child control ids are 1000 + the control's place in the
 // inventory, so tools can find a control by its name.
 //
+// Screen readers name buttons, tick boxes and labels by their text, and a text
+// box by the static text right before it in creation order: each text box has
+// a hidden one holding the model's name for it (model/presentation.h). What a
+// one-line box shows and the strip's text are the model's too.
+//
 // User input goes to the model through the scheduler: clicks (BN_CLICKED,
 // STN_CLICKED), edits (EN_CHANGE) and the close command (WM_CLOSE), also while
 // a handler waits (the clock's wait dispatches them; the scheduler queues
@@ -16,8 +21,10 @@
 // only once the model has set its Value. Tab and Shift+Tab walk the model's
 // focus order, through the multi-line displays too.
 //
-// A window opens where the model says, unless that lies on no monitor at all:
-// then it opens wholly on the nearest one, and the model takes that position.
+// A window opens where the model says, unless that lies on no monitor's work
+// area: then it opens wholly on the nearest one (model/placement.h). Only the
+// shown position changes: the model keeps the one it holds, so an unmoved
+// window stores it unchanged and opens there again once that monitor is back.
 //
 // A modal child (the settings window) gets a view of its own, owned by this
 // one, whose window is disabled until the child closes. Failures the model
@@ -75,6 +82,7 @@ private:
         Control* control;
         HWND hwnd = nullptr;
         HWND tooltip_of = nullptr;
+        HWND name_holder = nullptr;  // text boxes: the hidden static a screen reader takes their name from
     };
 
     LRESULT handle(UINT message, WPARAM wparam, LPARAM lparam);
@@ -85,6 +93,7 @@ private:
     void apply(const Change& change);
     void apply_control(Item& item, Prop prop);
     void apply_text(Item& item);
+    void update_names();
     void place_window();
     void layout_controls();
     void apply_fonts();
@@ -97,7 +106,6 @@ private:
     void paint_lines(HDC dc);
     void paint_status_band(HDC dc);
     int status_height() const { return status_height_; }
-    std::string status_text() const;
     void measure_status(const std::wstring& text);
 
     Item* item_of(HWND control);
@@ -111,7 +119,6 @@ private:
     HWND tooltip_ = nullptr;
     HWND status_ = nullptr;
     HWND last_focus_ = nullptr;
-    const Window* status_owner_ = nullptr;  // a modal child also shows its disabled owner's failures
     int status_height_ = 0;
     UINT dpi_ = 96;
     int observer_ = 0;
