@@ -229,7 +229,8 @@ TEST_F(RenderTest, EveryControlStandsWhereAndAsTheModelSays) {
                 outer.bottom - outer.top);
 }
 
-// What the system's accessibility layer (oleacc) makes of a control.
+// What the system's accessibility layer (oleacc) makes of a control. (MinGW's
+// IID_IAccessible does not survive a static link: __uuidof is the GUID.)
 struct Accessible {
     HRESULT found = E_FAIL;
     std::string name, value;
@@ -239,7 +240,7 @@ struct Accessible {
 Accessible accessible_of(HWND control) {
     Accessible out;
     IAccessible* a = nullptr;
-    out.found = AccessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+    out.found = AccessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
                                            reinterpret_cast<void**>(&a));
     if (FAILED(out.found) || !a) return out;
     VARIANT self{};
