@@ -19,6 +19,10 @@
 #include <string>
 #include <vector>
 
+#ifdef VQD_HAVE_XCB
+#include <xcb/xcb.h>
+#endif
+
 namespace vqd::gui_test {
 namespace {
 
@@ -158,6 +162,67 @@ TEST_P(SettingsAboveTheMainWindow, ItsFieldsTakeRealInputAfterSeveralOnTopTicks)
 }
 
 INSTANTIATE_TEST_SUITE_P(WindowManager, SettingsAboveTheMainWindow, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Openbox" : "None"; });
+
+// While nothing covers a window kept on top, its ticks send the X server
+// nothing (the server's request numbers, read by a no-op request before and
+// after three ticks, move by one); once another window is mapped over it, the
+// next tick puts it back on top (without a window manager, where only the
+// raise decides; openbox keeps it above by itself).
+class OnTopTicks : public RealInputTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(OnTopTicks, SendNothingWhileTheWindowStaysOnTopAndRaiseItOnceCovered) {
+    if (QGuiApplication::platformName() != "xcb") GTEST_SKIP() << "needs an X server (run under xvfb-run)";
+#ifndef VQD_HAVE_XCB
+    GTEST_SKIP() << "built without libxcb";
+#else
+    QProcess window_manager;
+    if (GetParam()) {
+        window_manager.start("openbox", {"--sm-disable"});
+        ASSERT_TRUE(window_manager.waitForStarted(5000));
+        QTest::qWait(1500);  // openbox takes the screen over
+        ASSERT_EQ(window_manager.state(), QProcess::Running) << "openbox did not start";
+    }
+    auto coloured = [](QWidget& w, QColor colour) {
+        QPalette palette = w.palette();
+        palette.setColor(QPalette::Window, colour);
+        w.setPalette(palette);
+        w.setAutoFillBackground(true);
+        w.setGeometry(200, 200, 300, 200);
+        w.show();
+        return QTest::qWaitForWindowExposed(&w);
+    };
+    QWidget own;
+    ASSERT_TRUE(coloured(own, Qt::red));
+    qt::QtTopmost top;
+    const auto handle = qt::QtTopmost::handle_of(&own);
+    top.set_topmost(handle, true);
+    QTest::qWait(500);  // the server's and the window manager's answers arrive
+    top.set_topmost(handle, true);
+    QTest::qWait(300);
+
+    xcb_connection_t* x = qApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+    const unsigned before = xcb_no_operation(x).sequence;
+    for (int tick = 0; tick < 3; ++tick) top.set_topmost(handle, true);
+    const unsigned after = xcb_no_operation(x).sequence;
+    EXPECT_EQ(after - before, 1u) << "requests sent by three ticks with nothing changed";
+
+    QWidget cover;  // not owned by it: to the rule, another program's window
+    ASSERT_TRUE(coloured(cover, Qt::blue));
+    QTest::qWait(300);
+    top.set_topmost(handle, true);
+    const bool red = wait_until([&] { return screen_at(&own).pixelColor(150, 100) == QColor(Qt::red); }, 2000);
+    QProcess::execute("import", {"-window", "root", shot_path(GetParam() ? "realinput-on-top-openbox.png"
+                                                                        : "realinput-on-top-no-wm.png")});
+    EXPECT_TRUE(red) << "the covering window stayed on top";
+    if (GetParam()) {
+        window_manager.terminate();
+        window_manager.waitForFinished(5000);
+    }
+#endif
+}
+
+INSTANTIATE_TEST_SUITE_P(WindowManager, OnTopTicks, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "Openbox" : "None"; });
 
 // One 1280x1024 screen (the run's Xvfb). A position far off it is shown on
