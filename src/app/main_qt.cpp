@@ -4,16 +4,19 @@
 // Auto Close, or because the session ends (logout, SIGTERM, SIGINT, SIGHUP),
 // which closes it the same way. It takes no command-line arguments; the name
 // it was started under names its configuration.
+#include "frontend/qt/dbus_notifier.h"
 #include "frontend/qt/display_platform.h"
 #include "frontend/qt/qt_topmost.h"
 #include "frontend/qt/realtime.h"
 #include "frontend/qt/session_end.h"
 #include "frontend/qt/tray.h"
+#include "frontend/qt/view_host.h"
 #include "frontend/qt/window_view.h"
-#include "platform/fake/fake_desktop.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/posix_session_signals.h"
+#include "platform/posix/posix_start_at_login.h"
 #include "windows/extras_monitor.h"
+#include "windows/extras_window.h"
 #include "windows/main_window.h"
 
 #include <QApplication>
@@ -70,8 +73,14 @@ int main(int argc, char** argv) {
 
     vqd::MainWindow main_window(scheduler, services);
     main_window.start();
-    vqd::fake::Desktop desktop;  // until the desktop services of this front end are in
-    vqd::ExtrasMonitor extras(scheduler, services, desktop.services(), main_window);
+    // The desktop around the program; the additions decide what it shows.
+    vqd::qt::TrayIcon tray_icon;
+    vqd::qt::DBusNotifier notifier(base.executable.name(), "VQ-DAZ-ER",
+                                   [&](const std::string& summary, const std::string& body) {
+                                       tray_icon.show_message(summary, body);
+                                   });
+    vqd::PosixStartAtLogin start_at_login(base.executable.name(), vqd::started_program_path(argc > 0 ? argv[0] : nullptr));
+    vqd::ExtrasMonitor extras(scheduler, services, {tray_icon, notifier, start_at_login}, main_window);
     extras.start();
 #ifdef VQD_TEST_SEAMS
     // Soak builds only: a shorter poll loop, so that minutes see many loops.
@@ -81,14 +90,18 @@ int main(int argc, char** argv) {
 
     vqd::qt::SchedulerDriver driver(scheduler);
     vqd::qt::WindowView view(main_window);
-    view.set_status_hint(QStringLiteral("Every failure is also written to ") +
-                         QString::fromStdString(platform.errors.location()));
+    const QString status_hint =
+        QStringLiteral("Every failure is also written to ") + QString::fromStdString(platform.errors.location());
+    view.set_status_hint(status_hint);
+    // The Extras window, when the tray's menu opens it.
+    vqd::qt::ViewHost windows(scheduler);
+    windows.set_status_hint(status_hint);
+    extras.on_extras_opened = [&](vqd::ExtrasWindow& window) { windows.open(window); };
     view.on_closed = [] { QCoreApplication::exit(0); };
     if (main_window.closed()) return 0;
     vqd::qt::SessionEnd session_end(main_window, session_signals.fd(), [&] { session_signals.take(); },
                                     [&] { driver.run_now(); });
     view.show();
-    vqd::qt::Tray tray(extras, view);
     driver.arm();
     const int status = QApplication::exec();
     // Qt itself may end the loop (the session manager's last word): the

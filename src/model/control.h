@@ -42,6 +42,8 @@ enum class Prop {
     ModalChildOpened,
     Closed,
     Status,
+    // hidden() changed, or the window is to come to the front (bring_forward)
+    WindowShown,
 };
 
 struct Font {

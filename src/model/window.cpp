@@ -89,6 +89,17 @@ void Window::reported_at(PixelPoint at) {
         set_position(shown_left_, shown_top_);
 }
 
+void Window::set_hidden(bool hidden) {
+    if (hidden == hidden_) return;
+    hidden_ = hidden;
+    notify(nullptr, Prop::WindowShown);
+}
+
+void Window::bring_forward() {
+    hidden_ = false;
+    notify(nullptr, Prop::WindowShown);
+}
+
 void Window::set_caption(std::string_view s) {
     if (caption_ == s) return;
     caption_ = s;

@@ -75,6 +75,27 @@ public:
     const std::string& caption() const { return caption_; }
     void set_caption(std::string_view s);
 
+    // Put away without closing (the tray's Show/Hide): the view hides a
+    // hidden window, and shows one that comes back in front, restored.
+    // bring_forward() asks for that last part alone, hidden or not.
+    bool hidden() const { return hidden_; }
+    void set_hidden(bool hidden);
+    void bring_forward();
+    // The view reports whether the window system shows the window minimized.
+    bool minimized() const { return minimized_; }
+    void reported_minimized(bool minimized) { minimized_ = minimized; }
+
+    // A right click (or the menu key) on the window, reported by its view:
+    // where in the client area (twips) and where on the screen (pixels).
+    // True when the program offered something there; the view then shows
+    // nothing of its own.
+    struct ContextClick {
+        int x_twips, y_twips;
+        PixelPoint screen;
+    };
+    bool context_click(const ContextClick& click) { return on_context_click && on_context_click(click); }
+    std::function<bool(const ContextClick&)> on_context_click;
+
     // The platform handle of the window shown for this model (0 until shown).
     std::uintptr_t handle() const { return handle_; }
     void set_handle(std::uintptr_t h) { handle_ = h; }
@@ -142,6 +163,8 @@ private:
     Window* modal_child_ = nullptr;
     Window* modal_owner_ = nullptr;
     bool closed_ = false;
+    bool hidden_ = false;
+    bool minimized_ = false;
     std::string status_;
 };
 

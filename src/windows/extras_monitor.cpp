@@ -36,9 +36,50 @@ ExtrasMonitor::ExtrasMonitor(Scheduler& scheduler, Services services, Desktop de
     // once: the change arrives in the middle of a main window handler, whose
     // failure path must not receive a failed metrics write.
     watch_.on_change = [this] { metrics_due_ = true; };
+
+    TrayIcon& tray = desktop_.tray;
+    tray.menu = [this] { return tray_menu(); };
+    tray.on_click = [this](TrayClick how) {
+        if (how == TrayClick::Primary) {
+            post("TrayIcon_Click", [this] { toggle_main_window(); });
+            return;
+        }
+        // A double click's first click has already toggled it: the user wants the window.
+        post("TrayIcon_DblClick", [this] {
+            if (!main_.closed() && (main_.hidden() || main_.minimized())) main_.bring_forward();
+        });
+    };
+    main_.on_context_click = [this](const Window::ContextClick& click) {
+        if (click.y_twips < 0 || click.y_twips >= title_band_bottom_twips(main_)) return false;
+        desktop_.tray.popup_menu(click.screen.x, click.screen.y);
+        return true;
+    };
+    // The icon goes with the main window.
+    main_observer_ = main_.observe([this](const Change& change) {
+        if (change.control || change.prop != Prop::Closed) return;
+        refresh_tray();
+        update_timer();
+    });
 }
 
-ExtrasMonitor::~ExtrasMonitor() = default;
+ExtrasMonitor::~ExtrasMonitor() {
+    main_.unobserve(main_observer_);
+    main_.on_context_click = nullptr;
+    desktop_.tray.menu = nullptr;
+    desktop_.tray.on_click = nullptr;
+    if (desktop_.tray.shown()) desktop_.tray.hide();
+}
+
+void ExtrasMonitor::post(std::string event, std::function<void()> action) {
+    Control* none = nullptr;
+    scheduler().post_input(*this, none, std::move(event), std::move(action));
+}
+
+void ExtrasMonitor::update_timer() {
+    auto& timer = (*this)["EXTRAS_MONITOR_TIMER"];
+    timer.set_interval(1000);
+    timer.set_enabled(tray_icon_wanted() || options_.health_cues || options_.metrics_file);
+}
 
 void ExtrasMonitor::start() {
     scheduler().run_handler(*this, nullptr, "Extras_Load", [this] {
@@ -47,10 +88,9 @@ void ExtrasMonitor::start() {
         Settings& settings = main_.settings();
         const bool known_failure = !settings.read_failure().empty();
         options_ = load_extras_options(settings);
-        auto& timer = (*this)["EXTRAS_MONITOR_TIMER"];
-        timer.set_interval(1000);
-        timer.set_enabled(options_.health_cues || options_.metrics_file);
+        update_timer();
         metrics_due_ = options_.metrics_file;
+        refresh_tray();
         // The main window reported a failure of its own reads; a first one
         // here is reported here, once the options have their defaults.
         if (!known_failure && !settings.read_failure().empty())
@@ -77,11 +117,15 @@ void ExtrasMonitor::apply_options(const ExtrasOptions& options) {
     if (options.metrics_file)
         if (auto refusal = metrics_path_refusal(options.metrics_path)) throw std::invalid_argument(*refusal);
     save_extras_options(main_.settings(), options);
-    if (!options.health_cues) cues_ = Cues{};
+    if (!options.health_cues) {
+        cues_ = Cues{};
+        announcer_.reset();
+    }
     options_ = options;
     // A file just turned on (or moved) is written at the next tick, whatever changed.
     metrics_due_ = options_.metrics_file;
-    (*this)["EXTRAS_MONITOR_TIMER"].set_enabled(options_.health_cues || options_.metrics_file);
+    update_timer();
+    refresh_tray();
 }
 
 void ExtrasMonitor::EXTRAS_MONITOR_TIMER_Timer() {
@@ -89,14 +133,33 @@ void ExtrasMonitor::EXTRAS_MONITOR_TIMER_Timer() {
     if (options_.health_cues) {
         const Cues next = evaluate_cues(watch_.state(), now, options_.stale_minutes);
         if (next != cues_) {
-            const auto messages = cue_messages(cues_, next, options_.stale_minutes);
             cues_ = next;
             metrics_due_ = true;
-            if (on_message)
-                for (const auto& m : messages) on_message(m);
         }
+        for (const auto& a : announcer_.update(cues_, now, options_.stale_minutes))
+            desktop_.notifier.notify(a.kind, a.summary, a.body);
     }
+    // The tooltip's ages move on by themselves, and a notification area that
+    // appeared (or came back) since the last tick takes the icon now.
+    refresh_tray();
     if (options_.metrics_file && metrics_due_) write_metrics();
+}
+
+bool ExtrasMonitor::tray_icon_wanted() const { return !options_.tray_icon_off && !main_.closed(); }
+
+void ExtrasMonitor::refresh_tray() {
+    TrayIcon& tray = desktop_.tray;
+    if (!tray_icon_wanted()) {
+        if (tray.shown()) tray.hide();
+        return;
+    }
+    tray.show(cue_raised() ? TrayPicture::Cue : TrayPicture::Plain, tooltip());
+}
+
+void ExtrasMonitor::toggle_main_window() {
+    if (main_.closed()) return;
+    if (main_.hidden() || main_.minimized()) main_.bring_forward();
+    else main_.set_hidden(true);
 }
 
 void ExtrasMonitor::write_metrics() {
@@ -115,14 +178,20 @@ std::string ExtrasMonitor::tooltip() const {
     return tooltip_text(services_.executable.name(), watch_.state(), cues_, options_.health_cues, scheduler().now());
 }
 
-std::vector<TrayMenuItem> ExtrasMonitor::tray_menu() {
-    std::vector<TrayMenuItem> items;
+std::vector<MenuEntry> ExtrasMonitor::tray_menu() {
+    std::vector<MenuEntry> items;
+    const bool in_sight = !main_.hidden() && !main_.minimized();
+    items.push_back({in_sight ? "Hide" : "Show", !main_.closed(), [this] {
+                         post("ShowHide_Click", [this] { toggle_main_window(); });
+                     }});
+    items.push_back({});
     const bool open = main_.accepts_input();
     for (auto name : {"GETBLOCKCOUNT_BUTTON", "GETCONNECTIONCOUNT_BUTTON", "START_STOP_BUTTON"}) {
         Control& button = main_[name];
         items.push_back({button.caption(), open && button.enabled(), [this, &button] { main_.post_click(button); }});
     }
     items.push_back({"Extras...", true, [this] { open_extras(); }});
+    items.push_back({});
     items.push_back({"Quit", open, [this] { main_.post_close(); }});
     return items;
 }

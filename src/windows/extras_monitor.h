@@ -1,15 +1,18 @@
 // The additions at run time: a window model without a view whose one timer
-// evaluates the health cues and writes the metrics file, the tray icon's
-// state and menu, and the Extras window it opens.
+// evaluates the health cues, announces them, writes the metrics file and
+// keeps the tray icon in step; the icon's menu and what its clicks mean; the
+// main window's title band menu; and the Extras window it opens.
 //
 // It runs on the main window's scheduler and reports failures through the
 // main window's error path, like the settings window. Its timer runs only
-// while health cues or the metrics file are on; with both off the program's
-// handlers run exactly as they would without it. The tray reads the tooltip
-// and the menu from here; menu actions post clicks to the main window's own
-// controls, so they obey the controls' Enabled states and the scheduler's order.
+// while the tray icon, health cues or the metrics file are wanted; with all
+// three off the program's handlers run exactly as they would without it.
+// The desktop's tray icon only draws what this decides and reports clicks;
+// menu actions post input through the scheduler (clicks on the main window's
+// own controls, so they obey the controls' Enabled states and its order).
 #pragma once
 
+#include "extras/announcements.h"
 #include "extras/extras_options.h"
 #include "extras/health.h"
 #include "extras/node_watch.h"
@@ -28,12 +31,6 @@ namespace vqd {
 
 class MainWindow;
 class ExtrasWindow;
-
-struct TrayMenuItem {
-    std::string caption;
-    bool enabled;
-    std::function<void()> activate;
-};
 
 // The bottom of a window's title band, in twips: the strip above the first
 // control the keyboard reaches (on the main window, its name in green on
@@ -66,20 +63,21 @@ public:
 
     const NodeState& node() const { return watch_.state(); }
     const Cues& cues() const { return cues_; }
-    bool tray_icon_wanted() const { return !options_.tray_icon_off; }
+    // The icon shows while it is wanted and the main window is open (hidden or not).
+    bool tray_icon_wanted() const;
     // The cues as the tray shows them: none while cues are off.
     bool cue_raised() const { return options_.health_cues && cues_.any(); }
     std::string tooltip() const;
-    // G-B-C, G-C-C, START/STOP, Extras..., Quit, with their present state.
-    std::vector<TrayMenuItem> tray_menu();
+    // Show or Hide, G-B-C, G-C-C, START/STOP, Extras..., Quit, with their
+    // present state, separators after Show/Hide and before Quit. The icon's
+    // menu and the title band's.
+    std::vector<MenuEntry> tray_menu();
 
     // Opens the Extras window through the scheduler (or brings the open one
     // forward); the front end learns of it through on_extras_opened.
     void open_extras();
     ExtrasWindow* extras_window() const;
     std::function<void(ExtrasWindow&)> on_extras_opened;
-    // Once per change of a cue: the tray shows it as a desktop message.
-    std::function<void(const std::string&)> on_message;
 
     // --- Handlers ---
     void EXTRAS_MONITOR_TIMER_Timer();
@@ -89,6 +87,10 @@ public:
 
 private:
     void write_metrics();
+    void refresh_tray();
+    void update_timer();
+    void post(std::string event, std::function<void()> action);
+    void toggle_main_window();
 
     Services services_;
     Desktop desktop_;
@@ -96,6 +98,8 @@ private:
     NodeWatch watch_;
     ExtrasOptions options_;
     Cues cues_;
+    Announcer announcer_;
+    int main_observer_ = 0;
     std::uint64_t written_revision_ = 0;
     bool metrics_due_ = false;
     std::unique_ptr<ExtrasWindow> extras_;

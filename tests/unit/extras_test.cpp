@@ -1,6 +1,7 @@
 // The additions on the virtual clock: what they read from the main window's
-// polls and watcher, the health cues and their messages, the metrics file,
-// the tray menu and the Extras window.
+// polls and watcher, the health cues and what they announce, the metrics
+// file, the tray icon (when it shows, its menu, its clicks, the title band's
+// menu) and the Extras window.
 #include "main_window_fixture.h"
 
 #include "extras/announcements.h"
@@ -30,13 +31,17 @@ class Extras : public MainWindowTest {
 protected:
     fake::Desktop desktop;
     std::unique_ptr<ExtrasMonitor> monitor;
-    std::vector<std::pair<std::int64_t, std::string>> messages;
 
     void start_all() {
         start();
         monitor = std::make_unique<ExtrasMonitor>(scheduler, platform.services(), desktop.services(), *main);
-        monitor->on_message = [this](const std::string& m) { messages.emplace_back(clock.now_ms(), m); };
         monitor->start();
+    }
+    const std::vector<fake::Notifier::Shown>& told() const { return desktop.notifier.shown; }
+    std::vector<std::string> menu_captions() {
+        std::vector<std::string> out;
+        for (const auto& e : desktop.tray.open_menu()) out.push_back(e.caption);
+        return out;
     }
     // The 60-second loop with the block poll on, from 1 s.
     void run_block_loop() {
@@ -74,12 +79,14 @@ TEST_F(Extras, OptionsAreOffByDefaultAndABadStoredValueGivesTheDefault) {
 
 TEST_F(Extras, WithEverythingOffNoHandlerOfTheAdditionsRuns) {
     configure_files();
+    put(std::string(kTrayIconOffKey), "1");
     start_all();
     EXPECT_FALSE(scheduler.timer_due((*monitor)["EXTRAS_MONITOR_TIMER"]).has_value());
     run_block_loop();
     advance(180000);
     EXPECT_EQ(metrics_writes(), 0);
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(told().empty());
+    EXPECT_EQ(desktop.tray.shows, 0);
     // The tray still knows the counts: they come from the change stream alone.
     EXPECT_EQ(monitor->node().block, "812345\r\n");
     EXPECT_FALSE(monitor->cue_raised());
@@ -122,19 +129,28 @@ TEST_F(Extras, AStaleTipIsRaisedAfterTheChosenMinutesOfTheLoopAndClearedByANewCo
     advance_to(367000);
     EXPECT_TRUE(monitor->cues().stale_tip);
     EXPECT_TRUE(monitor->cue_raised());
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].second, "Stale tip: no new block for 5 min");
     EXPECT_NE(monitor->tooltip().find("STALE TIP"), std::string::npos);
+    // The icon shows it at the same tick; the desktop hears of it once it held a minute.
+    EXPECT_EQ(desktop.tray.picture, TrayPicture::Cue);
+    EXPECT_EQ(desktop.tray.tooltip, monitor->tooltip());
+    EXPECT_TRUE(told().empty());
+    advance_to(427000);
+    ASSERT_EQ(told().size(), 1u);
+    EXPECT_EQ(told()[0].kind, "stale_tip");
+    EXPECT_EQ(told()[0].body, "No new block for 5 min");
 
-    advance(120000);
-    EXPECT_EQ(messages.size(), 1u) << "once per change, not once per tick";
+    advance(60000);
+    EXPECT_EQ(told().size(), 1u) << "once per change, not once per tick";
     platform.runner.on_run = [this](const std::string& line) {
         if (line == kGbcBat) platform.files.content[kGbcLog] = "812346\n";
     };
     advance(60000);
     EXPECT_FALSE(monitor->cues().stale_tip);
-    ASSERT_EQ(messages.size(), 2u);
-    EXPECT_EQ(messages[1].second, "Tip moving again: a new block count arrived");
+    EXPECT_EQ(desktop.tray.picture, TrayPicture::Plain);
+    advance(60000);
+    ASSERT_EQ(told().size(), 2u);
+    EXPECT_EQ(told()[1].kind, "stale_tip");
+    EXPECT_EQ(told()[1].body, "Tip moving again: a new block count arrived");
 
     // Stopping the loop ends the cue's clock: no stale tip however long it stays stopped.
     (*this)["CLI_GBC_BAT_TICKBOX"].set_value(0);
@@ -152,14 +168,16 @@ TEST_F(Extras, NoPeersAndASilentClientAreRaisedOnceAndCleared) {
     advance(20000);
     EXPECT_TRUE(monitor->cues().silent_client);
     EXPECT_TRUE(monitor->cues().no_peers);
-    EXPECT_EQ(messages.size(), 2u);
+    advance(60000);
+    EXPECT_EQ(told().size(), 2u);
 
     configure_files("812345\r\n", "3\r\n");
     click("GETBLOCKCOUNT_BUTTON");
     click("GETCONNECTIONCOUNT_BUTTON");
     advance(20000);
     EXPECT_FALSE(monitor->cues().any());
-    EXPECT_EQ(messages.size(), 4u);
+    advance(60000);
+    EXPECT_EQ(told().size(), 4u);
     // The count boxes keep the colours the polls give them.
     EXPECT_EQ((*this)["CONNECTIONS_TEXTBOX"].back_colour(), colours::black);
 }
@@ -276,15 +294,13 @@ TEST_F(Extras, AFailedMetricsWriteGoesToTheMainWindowsErrorPathOnceAndIsRetried)
 TEST_F(Extras, TheTrayMenuPostsClicksThatObeyTheButtonsEnabledStates) {
     configure_files();
     start_all();
-    // The title band ends where the first row of tick boxes begins.
-    EXPECT_EQ(title_band_bottom_twips(*main), 600);
-    auto menu = monitor->tray_menu();
-    ASSERT_EQ(menu.size(), 5u);
-    EXPECT_EQ(menu[0].caption, "G-B-C");
-    EXPECT_EQ(menu[2].caption, "START");
+    // Show/Hide, then the buttons and Extras..., then Quit, each group apart.
+    EXPECT_EQ(menu_captions(),
+              (std::vector<std::string>{"Hide", "", "G-B-C", "G-C-C", "START", "Extras...", "", "Quit"}));
     // No option ticked: the poll buttons are disabled, and a click is dropped.
-    EXPECT_FALSE(menu[0].enabled);
-    menu[0].activate();
+    auto menu = desktop.tray.open_menu();
+    EXPECT_FALSE(menu[2].enabled);
+    menu[2].chosen();
     advance(10000);
     EXPECT_TRUE(platform.runner.runs.empty());
 
@@ -292,21 +308,141 @@ TEST_F(Extras, TheTrayMenuPostsClicksThatObeyTheButtonsEnabledStates) {
     (*this)["CLI_GBC_BAT_TICKBOX"].set_value(0);
     click("CLI_GCC_BAT_TICKBOX");
     advance(1000);
-    menu = monitor->tray_menu();
-    ASSERT_TRUE(menu[1].enabled);
-    menu[1].activate();
+    ASSERT_TRUE(desktop.tray.choose("G-C-C"));
     advance(8000);
     EXPECT_EQ(runs_of(kGccBat).size(), 1u);
 
-    menu[2].activate();  // START: the run locks the poll buttons
+    ASSERT_TRUE(desktop.tray.choose("START"));  // the run locks the poll buttons
     scheduler.run_due();
     EXPECT_EQ((*this)["START_STOP_BUTTON"].caption(), "STOP");
-    EXPECT_FALSE(monitor->tray_menu()[0].enabled);
+    EXPECT_EQ(menu_captions()[4], "STOP");
+    EXPECT_FALSE(desktop.tray.choose("G-B-C"));
 
-    monitor->tray_menu()[4].activate();  // Quit is the normal close: it saves
+    ASSERT_TRUE(desktop.tray.choose("Quit"));  // the normal close: it saves
     scheduler.run_due();
     EXPECT_TRUE(main->closed());
     EXPECT_TRUE(stored("MainLeft").has_value());
+    // The icon goes with the main window.
+    EXPECT_FALSE(desktop.tray.shown());
+}
+
+TEST_F(Extras, TheIconShowsWhileWantedAndTheMainWindowIsOpenAndComesToAnAreaThatAppearsLater) {
+    const struct {
+        const char* what;
+        const char* tray_icon_off;  // stored Extras.TrayIconOff
+        bool area;                  // a notification area takes the icon
+        bool shown;
+    } rows[] = {
+        {"default: shown", nullptr, true, true},
+        {"switched off", "1", true, false},
+        {"no notification area", nullptr, false, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        platform = fake::Platform{};
+        desktop = fake::Desktop{};
+        desktop.tray.area = row.area;
+        if (row.tray_icon_off) put(std::string(kTrayIconOffKey), row.tray_icon_off);
+        start_all();
+        EXPECT_EQ(desktop.tray.shown(), row.shown);
+        advance(3000);
+        EXPECT_EQ(desktop.tray.shown(), row.shown);
+        monitor.reset();
+        main.reset();
+    }
+
+    // An area that appears later takes the icon at the next tick, with the
+    // tooltip as it is then; the tick runs with cues and metrics off.
+    platform = fake::Platform{};
+    desktop = fake::Desktop{};
+    desktop.tray.area = false;
+    start_all();
+    advance(2500);
+    desktop.tray.area = true;
+    advance(1000);
+    EXPECT_TRUE(desktop.tray.shown());
+    EXPECT_EQ(desktop.tray.tooltip, monitor->tooltip());
+    EXPECT_EQ(desktop.tray.picture, TrayPicture::Plain);
+
+    // Switched off from the Extras window: gone at once, and the tick stops.
+    ExtrasOptions off = monitor->options();
+    off.tray_icon_off = true;
+    monitor->apply_options(off);
+    EXPECT_FALSE(desktop.tray.shown());
+    EXPECT_FALSE(scheduler.timer_due((*monitor)["EXTRAS_MONITOR_TIMER"]).has_value());
+    off.tray_icon_off = false;
+    monitor->apply_options(off);
+    EXPECT_TRUE(desktop.tray.shown());
+
+    // The main window hidden is still open: the icon stays (it is the way back).
+    main->set_hidden(true);
+    advance(2000);
+    EXPECT_TRUE(desktop.tray.shown());
+}
+
+TEST_F(Extras, ClicksOnTheIconAndShowHideToggleTheMainWindowThroughTheScheduler) {
+    start_all();
+    int brought = 0;
+    main->observe([&](const Change& c) {
+        if (!c.control && c.prop == Prop::WindowShown && !main->hidden()) ++brought;
+    });
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+        bool minimized_before;
+        bool hidden_after;
+        int brought_after;
+        const char* menu_first_after;
+    };
+    const Step steps[] = {
+        {"a click hides it", [&] { desktop.tray.click(TrayClick::Primary); }, false, true, 0, "Show"},
+        {"a click shows it again, in front", [&] { desktop.tray.click(TrayClick::Primary); }, false, false, 1, "Hide"},
+        {"Hide in the menu", [&] { desktop.tray.choose("Hide"); }, false, true, 1, "Show"},
+        {"Show in the menu", [&] { desktop.tray.choose("Show"); }, false, false, 2, "Hide"},
+        {"minimized: a click restores it", [&] { desktop.tray.click(TrayClick::Primary); }, true, false, 3, "Hide"},
+        // A double click's first click hid it; the second brings it back.
+        {"a double click's first click", [&] { desktop.tray.click(TrayClick::Primary); }, false, true, 3, "Show"},
+        {"the double click", [&] { desktop.tray.click(TrayClick::Double); }, false, false, 4, "Hide"},
+        {"a double click on the shown window keeps it", [&] { desktop.tray.click(TrayClick::Double); }, false, false,
+         4, "Hide"},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.what);
+        main->reported_minimized(step.minimized_before);
+        if (step.minimized_before) EXPECT_EQ(menu_captions()[0], "Show");
+        // Inside a handler nothing happens yet: the click waits its turn.
+        scheduler.run_handler(*main, nullptr, "Busy", [&] {
+            const bool before = main->hidden();
+            step.act();
+            EXPECT_EQ(main->hidden(), before);
+        });
+        scheduler.run_due();
+        main->reported_minimized(false);
+        EXPECT_EQ(main->hidden(), step.hidden_after);
+        EXPECT_EQ(brought, step.brought_after);
+        EXPECT_EQ(menu_captions()[0], step.menu_first_after);
+    }
+}
+
+TEST_F(Extras, ARightClickOnTheTitleBandOffersTheTrayMenuThere) {
+    start_all();
+    // The title band ends where the first row of tick boxes begins.
+    EXPECT_EQ(title_band_bottom_twips(*main), 600);
+    const struct {
+        int y_twips;
+        bool offered;
+    } rows[] = {{0, true}, {599, true}, {600, false}, {2000, false}, {-15, false}};
+    for (const auto& row : rows) {
+        desktop.tray.popups.clear();
+        const bool offered = main->context_click({300, row.y_twips, {410, 220}});
+        EXPECT_EQ(offered, row.offered) << row.y_twips;
+        ASSERT_EQ(desktop.tray.popups.size(), row.offered ? 1u : 0u) << row.y_twips;
+        if (row.offered) {
+            EXPECT_EQ(desktop.tray.popups[0].x, 410);
+            EXPECT_EQ(desktop.tray.popups[0].y, 220);
+            EXPECT_EQ(desktop.tray.opened.size(), 8u);
+        }
+    }
 }
 
 TEST_F(Extras, TheExtrasWindowSavesOnlyValidOptionsAndAppliesThem) {

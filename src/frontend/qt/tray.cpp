@@ -1,11 +1,10 @@
 #include "frontend/qt/tray.h"
 
-#include "windows/extras_window.h"
-
 #include <QApplication>
-#include <QLabel>
 #include <QPainter>
 #include <QPixmap>
+
+#include <algorithm>
 
 namespace vqd::qt {
 
@@ -35,7 +34,7 @@ QIcon with_cue_dot(const QIcon& icon) {
 
 }  // namespace
 
-Tray::Tray(ExtrasMonitor& monitor, WindowView& main_view) : monitor_(monitor), main_view_(main_view) {
+TrayIcon::TrayIcon() {
     plain_ = QApplication::windowIcon();
     if (plain_.isNull()) {
         QPixmap pm(32, 32);
@@ -47,105 +46,58 @@ Tray::Tray(ExtrasMonitor& monitor, WindowView& main_view) : monitor_(monitor), m
     icon_.setContextMenu(&menu_);
     QObject::connect(&menu_, &QMenu::aboutToShow, [this] { rebuild_menu(); });
     QObject::connect(&icon_, &QSystemTrayIcon::activated, [this](QSystemTrayIcon::ActivationReason why) {
-        if (why == QSystemTrayIcon::Trigger) toggle_main_window();
-        // A double click's second press comes only as DoubleClick: the user wants the window.
-        if (why == QSystemTrayIcon::DoubleClick && main_view_.window() && !main_view_.window()->isVisible())
-            toggle_main_window();
+        if (!on_click) return;
+        if (why == QSystemTrayIcon::Trigger) on_click(TrayClick::Primary);
+        if (why == QSystemTrayIcon::DoubleClick) on_click(TrayClick::Double);
     });
-    monitor_.on_message = [this](const std::string& text) {
-        if (icon_.isVisible())
-            icon_.showMessage(qs(monitor_.services().executable.name()), qs(text), QSystemTrayIcon::Warning, 10000);
-    };
-    monitor_.on_extras_opened = [this](ExtrasWindow& window) { show_extras(window); };
-
-    if (QWidget* canvas = main_view_.canvas()) {
-        canvas->setContextMenuPolicy(Qt::CustomContextMenu);
-        QObject::connect(canvas, &QWidget::customContextMenuRequested,
-                         [this, canvas](const QPoint& at) {
-                             if (at.y() < title_band_bottom_twips(main_view_.model()) * main_view_.pixels_per_twip())
-                                 title_band_menu(canvas->mapToGlobal(at));
-                         });
-    }
-    // The tooltip's ages move on by themselves, and a notification area may
-    // appear after the program started: look again every second.
-    refresh_timer_.setInterval(1000);
-    QObject::connect(&refresh_timer_, &QTimer::timeout, [this] { refresh(); });
-    refresh_timer_.start();
-    refresh();
 }
 
-Tray::~Tray() {
-    monitor_.on_message = nullptr;
-    monitor_.on_extras_opened = nullptr;
-    icon_.hide();
-}
+TrayIcon::~TrayIcon() { icon_.hide(); }
 
-void Tray::refresh() {
-    const bool wanted = monitor_.tray_icon_wanted() && !main_view_.closed();
-    if (!wanted || !QSystemTrayIcon::isSystemTrayAvailable()) {
+bool TrayIcon::show(TrayPicture picture, const std::string& tooltip) {
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        area_seen_ = false;
         if (icon_.isVisible()) icon_.hide();
-        return;
+        return false;
     }
-    const bool cue = monitor_.cue_raised();
-    if (cue != showing_cue_ || !icon_.isVisible()) {
-        icon_.setIcon(cue ? cued_ : plain_);
-        showing_cue_ = cue;
+    // An area that went away and came back (its host restarted) has not
+    // heard of an icon Qt still counts as visible: dock it again.
+    if (!area_seen_ && icon_.isVisible()) icon_.hide();
+    area_seen_ = true;
+    if (picture != picture_ || !icon_.isVisible()) {
+        icon_.setIcon(picture == TrayPicture::Cue ? cued_ : plain_);
+        picture_ = picture;
     }
-    icon_.setToolTip(qs(monitor_.tooltip()));
+    if (icon_.toolTip() != qs(tooltip)) icon_.setToolTip(qs(tooltip));
     if (!icon_.isVisible()) icon_.show();
+    return true;
 }
 
-void Tray::toggle_main_window() {
-    QWidget* w = main_view_.window();
-    if (!w) return;
-    if (w->isVisible() && !w->isMinimized()) {
-        w->hide();
-        return;
-    }
-    w->showNormal();
-    w->raise();
-    w->activateWindow();
-}
+void TrayIcon::hide() { icon_.hide(); }
 
-void Tray::rebuild_menu() {
-    menu_.clear();
-    QWidget* w = main_view_.window();
-    QAction* show_hide = menu_.addAction(w && w->isVisible() ? QStringLiteral("Hide") : QStringLiteral("Show"));
-    QObject::connect(show_hide, &QAction::triggered, [this] { toggle_main_window(); });
-    menu_.addSeparator();
-    auto items = monitor_.tray_menu();
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        if (i + 2 == items.size()) menu_.addSeparator();
-        QAction* a = menu_.addAction(qs(items[i].caption));
-        a->setEnabled(items[i].enabled);
-        QObject::connect(a, &QAction::triggered, [activate = items[i].activate] { activate(); });
-    }
-}
-
-void Tray::title_band_menu(const QPoint& at) {
+void TrayIcon::popup_menu(int x, int y) {
     rebuild_menu();
-    menu_.popup(at);
+    menu_.popup(QPoint(x, y));
 }
 
-void Tray::show_extras(ExtrasWindow& window) {
-    if (extras_view_ && &extras_view_->model() == &window && extras_view_->window()) {
-        extras_view_->window()->raise();
-        extras_view_->window()->activateWindow();
-        return;
+void TrayIcon::show_message(const std::string& summary, const std::string& body) {
+    if (icon_.isVisible()) icon_.showMessage(qs(summary), qs(body), QSystemTrayIcon::Warning, 10000);
+}
+
+void TrayIcon::rebuild_menu() {
+    menu_.clear();
+    if (!menu) return;
+    for (auto& entry : menu()) {
+        if (entry.caption.empty()) {
+            menu_.addSeparator();
+            continue;
+        }
+        QAction* a = menu_.addAction(qs(entry.caption));
+        a->setEnabled(entry.enabled);
+        QObject::connect(a, &QAction::triggered, [chosen = entry.chosen] {
+            if (chosen) chosen();
+        });
     }
-    if (extras_view_) {
-        WindowView* old = extras_view_.release();
-        QTimer::singleShot(0, qApp, [old] { delete old; });
-    }
-    extras_view_ = std::make_unique<WindowView>(window);
-    extras_view_->set_status_hint(main_view_.status_strip()->toolTip());
-    extras_view_->on_closed = [this] {
-        // Inside the window's own close notification: let it finish first.
-        WindowView* dead = extras_view_.release();
-        QTimer::singleShot(0, qApp, [dead] { delete dead; });
-        refresh();
-    };
-    extras_view_->show();
 }
 
 }  // namespace vqd::qt

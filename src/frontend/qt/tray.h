@@ -1,56 +1,48 @@
 // The tray icon on Linux: Qt's system tray, which docks into any XEmbed or
-// StatusNotifier notification area. Where the desktop has none, the icon
-// never shows and the program looks and works as it would without it.
-//
-// It shows and hides the main window, offers the monitor's menu (whose items
-// post clicks to the main window's own buttons), carries the health cues on
-// its picture and tooltip, and shows each cue change as the tray's message.
-// It also gives the main window's title band a context menu with the same
-// items, and draws the Extras window with the generic view.
+// StatusNotifier notification area. It draws what the program decides (the
+// picture, the tooltip, the menu's entries) and reports clicks; where the
+// desktop has no notification area, show() says so and nothing appears.
 #pragma once
 
-#include "frontend/qt/window_view.h"
-#include "windows/extras_monitor.h"
+#include "platform/desktop.h"
 
 #include <QIcon>
 #include <QMenu>
-#include <QPointer>
 #include <QSystemTrayIcon>
-#include <QTimer>
 
-#include <memory>
+#include <string>
 
 namespace vqd::qt {
 
-class Tray {
+class TrayIcon final : public vqd::TrayIcon {
 public:
-    Tray(ExtrasMonitor& monitor, WindowView& main_view);
-    ~Tray();
-    Tray(const Tray&) = delete;
-    Tray& operator=(const Tray&) = delete;
+    // The picture is the application's window icon (with a red dot for a cue).
+    TrayIcon();
+    ~TrayIcon() override;
+    TrayIcon(const TrayIcon&) = delete;
+    TrayIcon& operator=(const TrayIcon&) = delete;
+
+    bool show(TrayPicture picture, const std::string& tooltip) override;
+    void hide() override;
+    bool shown() const override { return icon_.isVisible(); }
+    void popup_menu(int x, int y) override;
+
+    // The icon's own message beside it: where no notification service
+    // answers, notifications show here while the icon is shown.
+    void show_message(const std::string& summary, const std::string& body);
 
     QSystemTrayIcon& icon() { return icon_; }
-    // The menu the icon and the title band show, rebuilt each time it opens.
-    QMenu& menu() { return menu_; }
-    // The Extras window's view while it is open, else nullptr.
-    WindowView* extras_view() const { return extras_view_.get(); }
-    // Brings the icon, its picture and its tooltip in step with the monitor.
-    void refresh();
-    void toggle_main_window();
+    // The menu the icon and popup_menu() show, rebuilt from `menu` each time it opens.
+    QMenu& menu_widget() { return menu_; }
 
 private:
     void rebuild_menu();
-    void show_extras(ExtrasWindow& window);
-    void title_band_menu(const QPoint& at);
 
-    ExtrasMonitor& monitor_;
-    WindowView& main_view_;
     QSystemTrayIcon icon_;
     QMenu menu_;
     QIcon plain_, cued_;
-    bool showing_cue_ = false;
-    QTimer refresh_timer_;
-    std::unique_ptr<WindowView> extras_view_;
+    TrayPicture picture_ = TrayPicture::Plain;
+    bool area_seen_ = false;
 };
 
 }  // namespace vqd::qt

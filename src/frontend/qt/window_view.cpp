@@ -3,6 +3,7 @@
 #include "frontend/qt/control_widgets.h"
 #include "frontend/qt/fonts.h"
 #include "frontend/qt/qt_topmost.h"
+#include "frontend/qt/view_host.h"
 #include "model/placement.h"
 #include "model/presentation.h"
 
@@ -78,6 +79,10 @@ protected:
         QWidget::showEvent(event);
         view_.refit_to_frame();
     }
+    void changeEvent(QEvent* event) override {
+        QWidget::changeEvent(event);
+        if (event->type() == QEvent::WindowStateChange) view_.model_.reported_minimized(isMinimized());
+    }
 
 private:
     WindowView& view_;
@@ -102,6 +107,12 @@ WindowView::WindowView(Window& model, WindowView* owner) : model_(model), owner_
     form_->setAttribute(Qt::WA_DeleteOnClose, false);
     canvas_ = new QWidget(form_);
     canvas_->setObjectName(QStringLiteral("canvas"));
+    // A right click anywhere on the canvas goes to the model, which may offer a menu there.
+    canvas_->setContextMenuPolicy(Qt::CustomContextMenu);
+    QObject::connect(canvas_, &QWidget::customContextMenuRequested, [this](const QPoint& at) {
+        const QPoint screen = canvas_->mapToGlobal(at);
+        model_.context_click({static_cast<int>(at.x() / ppt_), static_cast<int>(at.y() / ppt_), {screen.x(), screen.y()}});
+    });
     strip_ = new QLabel(form_);
     strip_->setObjectName(QStringLiteral("status"));
     strip_->setTextFormat(Qt::PlainText);
@@ -238,6 +249,16 @@ void WindowView::on_change(const Change& change) {
         break;
     case Prop::Closed:
         model_closed();
+        break;
+    case Prop::WindowShown:
+        if (model_.hidden()) {
+            form_->hide();
+            break;
+        }
+        if (form_->isMinimized()) form_->showNormal();
+        else form_->show();
+        form_->raise();
+        form_->activateWindow();
         break;
     case Prop::Status:
         apply_status();
@@ -513,8 +534,7 @@ void WindowView::open_modal_child() {
 
 void WindowView::retire_child() {
     // We are inside the child's own change notification: let it finish first.
-    WindowView* dead = child_.release();
-    QTimer::singleShot(0, qApp, [dead] { delete dead; });
+    release_later(std::move(child_), model_.scheduler());
 }
 
 void WindowView::model_closed() {

@@ -1,70 +1,68 @@
-// The tray icon on Windows: the shell's notification icon. Where the shell
-// has no notification area, adding the icon fails and nothing else changes.
-//
-// A hidden window of its own receives the icon's messages: a left click shows
-// or hides the main window, a right click opens the monitor's menu (whose
-// items post clicks to the main window's own buttons). Every second the icon,
-// its tooltip and its picture (the warning sign while a cue is raised) are
-// brought in step with the monitor; cue changes come as balloon messages.
-// The main window's title band gets the same menu on a right click, and the
-// Extras window is drawn with the generic view.
+// The tray icon on Windows: the shell's notification icon, and its balloon
+// as the desktop's notifications. They draw what the program decides (the
+// picture, the tooltip, the menu's entries, the text) and report clicks;
+// where the shell has no notification area, adding the icon fails, show()
+// says so, and nothing else changes.
 #pragma once
 
-#include "frontend/win32/fonts.h"
-#include "frontend/win32/scheduler_driver.h"
-#include "frontend/win32/window_view.h"
-#include "windows/extras_monitor.h"
+#include "platform/desktop.h"
 
 #include <windows.h>
 #include <shellapi.h>
 
-#include <memory>
 #include <string>
 
 namespace vqd::win32ui {
 
-class Tray {
+class TrayIcon final : public vqd::TrayIcon {
 public:
-    Tray(ExtrasMonitor& monitor, WindowView& main_view, SchedulerDriver& driver, FontCache& fonts);
-    ~Tray();
-    Tray(const Tray&) = delete;
-    Tray& operator=(const Tray&) = delete;
+    TrayIcon();
+    ~TrayIcon() override;
+    TrayIcon(const TrayIcon&) = delete;
+    TrayIcon& operator=(const TrayIcon&) = delete;
+
+    bool show(TrayPicture picture, const std::string& tooltip) override;
+    void hide() override;
+    bool shown() const override { return shown_; }
+    // Returns after the user chose an entry (then it has run) or dismissed the menu.
+    void popup_menu(int x, int y) override;
+
+    // The icon's balloon; false while the icon is not shown.
+    bool balloon(const std::string& title, const std::string& text);
 
     // The hidden window that receives the icon's messages.
     HWND hwnd() const { return hwnd_; }
-    // Whether the shell took the icon.
-    bool shown() const { return shown_; }
     const std::wstring& tooltip() const { return tooltip_; }
-    WindowView* extras_view() const { return extras_view_.get(); }
-
-    void refresh();
-    void toggle_main_window();
-    // The menu at a screen point; returns after the user chose or dismissed it.
-    void popup_menu(POINT at);
 
     static constexpr UINT kIconMessage = WM_APP + 40;
 
 private:
     static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
-    static LRESULT CALLBACK main_subclass(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR id,
-                                          DWORD_PTR self);
     LRESULT handle(UINT message, WPARAM wparam, LPARAM lparam);
     NOTIFYICONDATAW data(UINT flags) const;
-    void show_extras(ExtrasWindow& window);
+    bool add_or_modify();
 
-    ExtrasMonitor& monitor_;
-    WindowView& main_view_;
-    SchedulerDriver& driver_;
-    FontCache& fonts_;
     HWND hwnd_ = nullptr;
     HICON plain_ = nullptr;
     HICON cued_ = nullptr;
-    bool shown_ = false;
-    bool showing_cue_ = false;
+    bool wanted_ = false;  // shown last asked, and not hidden since
+    bool shown_ = false;   // the shell holds the icon
+    TrayPicture picture_ = TrayPicture::Plain;
     std::wstring tooltip_;
     UINT taskbar_created_ = 0;
-    std::unique_ptr<WindowView> extras_view_;
-    std::unique_ptr<WindowView> retired_;
+};
+
+// Notifications as the icon's balloon: the shell shows one balloon at a
+// time, and a new one replaces the one before. Nothing shows without the icon.
+class BalloonNotifier final : public vqd::Notifier {
+public:
+    explicit BalloonNotifier(TrayIcon& tray) : tray_(tray) {}
+    void notify(const std::string&, const std::string& summary, const std::string& body) override {
+        tray_.balloon(summary, body);
+    }
+
+private:
+    TrayIcon& tray_;
 };
 
 }  // namespace vqd::win32ui

@@ -16,8 +16,6 @@ using win32::widen;
 
 namespace {
 
-constexpr UINT kReleaseRetired = WM_APP + 1;
-constexpr UINT_PTR kReleaseLaterTimer = 1;
 constexpr DWORD kMainStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr DWORD kModalStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr int kStatusPadTwips = 45;
@@ -156,7 +154,7 @@ WindowView::WindowView(Window& model, HWND owner, SchedulerDriver& driver, FontC
 WindowView::~WindowView() {
     if (!detached_) model_.unobserve(observer_);
     child_.reset();
-    retired_.clear();
+    retired_.release_all();
     if (hwnd_) {
         SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
         DestroyWindow(hwnd_);
@@ -356,6 +354,14 @@ void WindowView::apply(const Change& change) {
             case Prop::Closed:
                 model_closed();
                 break;
+            case Prop::WindowShown:
+                if (model_.hidden()) {
+                    ShowWindow(hwnd_, SW_HIDE);
+                    break;
+                }
+                ShowWindow(hwnd_, IsIconic(hwnd_) ? SW_RESTORE : SW_SHOW);
+                SetForegroundWindow(hwnd_);
+                break;
             case Prop::Status:
                 update_status();
                 if (child_) child_->update_status();
@@ -430,7 +436,7 @@ void WindowView::apply_text(Item& item) {
 void WindowView::open_child() {
     Window* child = model_.modal_child();
     if (!child) return;
-    if (child_) retired_.push_back(std::move(child_));
+    if (child_) retired_.retire(std::move(child_));
     child_ = std::make_unique<WindowView>(*child, hwnd_, driver_, fonts_);
     child_->on_closed = [this] { child_closed(); };
     child_->update_status();
@@ -444,8 +450,7 @@ void WindowView::child_closed() {
     EnableWindow(hwnd_, TRUE);
     SetActiveWindow(hwnd_);
     // The child's view is on the call stack (its own close); release it later.
-    retired_.push_back(std::move(child_));
-    PostMessageW(hwnd_, kReleaseRetired, 0, 0);
+    retired_.retire(std::move(child_));
 }
 
 void WindowView::model_closed() {
@@ -618,21 +623,23 @@ LRESULT WindowView::handle(UINT message, WPARAM wparam, LPARAM lparam) {
         case WM_SYSCOLORCHANGE:
             InvalidateRect(self, nullptr, TRUE);
             break;
-        case kReleaseRetired:
-            // Arriving inside a handler's wait, the closed child's own message
-            // may still be on the stack below (its click ran that handler):
-            // release it once the handlers are done.
-            if (driver_.scheduler().busy()) {
-                SetTimer(self, kReleaseLaterTimer, 100, nullptr);
-                return 0;
+        case WM_SIZE:
+            model_.reported_minimized(wparam == SIZE_MINIMIZED);
+            break;
+        case WM_CONTEXTMENU: {
+            // From the keyboard (-1, -1): as if at the client area's corner.
+            POINT screen{static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
+            if (screen.x == -1 && screen.y == -1) {
+                screen = {0, 0};
+                ClientToScreen(self, &screen);
             }
-            retired_.clear();
-            return 0;
-        case WM_TIMER:
-            if (wparam != kReleaseLaterTimer) break;
-            KillTimer(self, kReleaseLaterTimer);
-            PostMessageW(self, kReleaseRetired, 0, 0);
-            return 0;
+            POINT client = screen;
+            ScreenToClient(self, &client);
+            if (model_.context_click({static_cast<int>(px_to_twips(client.x, dpi_)),
+                                      static_cast<int>(px_to_twips(client.y, dpi_)), {screen.x, screen.y}}))
+                return 0;
+            break;
+        }
         case WM_DESTROY:
             if (tooltip_) DestroyWindow(tooltip_);
             tooltip_ = nullptr;

@@ -37,6 +37,7 @@
 
 #include "frontend/win32/fonts.h"
 #include "frontend/win32/scheduler_driver.h"
+#include "frontend/win32/view_host.h"
 #include "model/window.h"
 
 #include <windows.h>
@@ -128,7 +129,7 @@ private:
     POINT placed_at_{};
     std::vector<Item> items_;
     std::unique_ptr<WindowView> child_;
-    std::vector<std::unique_ptr<WindowView>> retired_;  // closed children, released outside their own messages
+    Retirer retired_{driver_.scheduler()};  // closed children, released outside their own messages
     std::map<COLORREF, HBRUSH> brushes_;
 };
 
