@@ -103,4 +103,17 @@ QString wrap_caption(const QString& text, const QFontMetrics& metrics, int width
     return lines.join(QLatin1Char('\n'));
 }
 
+QFont fitting_font(const QFont& designed, const QString& text, int width, int height, QString& wrapped) {
+    QFont font = designed;
+    const double smallest = designed.pointSizeF() * kSmallestFit;
+    for (;;) {
+        const QFontMetrics metrics(font);
+        wrapped = wrap_caption(text, metrics, width, height);
+        const QRect need = metrics.boundingRect(QRect(0, 0, width, 100000), 0, wrapped);
+        const bool fits = need.width() <= width && need.height() <= height;
+        if (fits || font.pointSizeF() - 0.25 < smallest) return font;
+        font.setPointSizeF(font.pointSizeF() - 0.25);
+    }
+}
+
 }  // namespace vqd::qt

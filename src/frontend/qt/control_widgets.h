@@ -93,4 +93,12 @@ private:
 // caption stays on one line where the height has room for one line only.
 QString wrap_caption(const QString& text, const QFontMetrics& metrics, int width, int height);
 
+// A caption the font it was designed in cannot hold (a substitute family drawn
+// wider than the designed one): the largest size, down to kSmallestFit of the
+// designed one, in which the caption wrapped as above fits width x height.
+// Returns the font and sets `wrapped` to the caption's lines; with no size
+// fitting, the smallest.
+inline constexpr double kSmallestFit = 0.8;
+QFont fitting_font(const QFont& designed, const QString& text, int width, int height, QString& wrapped);
+
 }  // namespace vqd::qt

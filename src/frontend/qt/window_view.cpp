@@ -328,13 +328,17 @@ void WindowView::sync_text(Entry& entry) {
         auto* box = static_cast<QCheckBox*>(w);
         const int beside = box->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, box) +
                            box->style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, box);
-        box->setText(wrap_caption(qs(c.caption()), box->fontMetrics(), box->width() - beside, box->height()));
+        QString lines;
+        box->setFont(fitting_font(control_font(c.font()), qs(c.caption()), box->width() - beside, box->height(), lines));
+        box->setText(lines);
         return;
     }
     case ControlKind::Button: {
         auto* button = static_cast<QPushButton*>(w);
-        button->setText(wrap_caption(qs(c.caption()), button->fontMetrics(), button->width() - kButtonTextMargin,
-                                     button->height()));
+        QString lines;
+        button->setFont(fitting_font(control_font(c.font()), qs(c.caption()), button->width() - kButtonTextMargin,
+                                     button->height(), lines));
+        button->setText(lines);
         return;
     }
     case ControlKind::TextBox:
