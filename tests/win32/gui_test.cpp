@@ -291,6 +291,56 @@ TEST_F(RenderTest, ScreenReadersFindTheModelsNamesAndTheDisplaysValues) {
     EXPECT_GE(named, 31);
 }
 
+// How far a control's caption overflows its room, in pixels (0: it fits),
+// measured with the control's own font: labels and multi-line buttons wrap at
+// words, so a word must fit the width and the lines the height.
+int caption_overflow(HWND h, const Control& c) {
+    RECT room{};
+    GetClientRect(h, &room);
+    if (c.kind() == ControlKind::TickBox) room.right -= GetSystemMetrics(SM_CXMENUCHECK) + GetSystemMetrics(SM_CXEDGE);
+    if (c.kind() == ControlKind::Button) InflateRect(&room, -2 * GetSystemMetrics(SM_CXEDGE), -2 * GetSystemMetrics(SM_CYEDGE));
+    HDC dc = GetDC(h);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(h, WM_GETFONT, 0, 0)));
+    const std::wstring text = win32::widen(c.caption());
+    int widest_word = 0;
+    for (size_t start = 0; start < text.size();) {
+        const size_t end = std::min(text.find(L' ', start), text.size());
+        SIZE word{};
+        GetTextExtentPoint32W(dc, text.data() + start, static_cast<int>(end - start), &word);
+        widest_word = std::max(widest_word, static_cast<int>(word.cx));
+        start = end + 1;
+    }
+    RECT need{0, 0, room.right - room.left, 0};
+    DrawTextW(dc, text.c_str(), -1, &need, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+    SelectObject(dc, old);
+    ReleaseDC(h, dc);
+    return std::max(0, widest_word - static_cast<int>(room.right - room.left)) +
+           std::max(0, static_cast<int>(need.bottom - (room.bottom - room.top)));
+}
+
+// At any DPI (CTest runs this at 144 and 192 too) every caption on screen fits its control.
+TEST_F(RenderTest, EveryCaptionFitsItsControl) {
+    open();
+    click("SETTINGS_BUTTON");
+    ASSERT_NE(view->child(), nullptr);
+    int measured = 0;
+    for (const win32ui::WindowView* v : {view.get(), view->child()}) {
+        RECT client{};
+        GetClientRect(v->hwnd(), &client);
+        for (const auto& c : v->model().controls()) {
+            HWND h = v->control_window(c->name());
+            if (!h || !IsWindowVisible(h) || client_rect_of(h).top >= client.bottom || c->kind() == ControlKind::TextBox)
+                continue;
+            EXPECT_EQ(caption_overflow(h, *c), 0) << c->name() << " at " << v->dpi() << " DPI: \"" << c->caption() << "\"";
+            ++measured;
+        }
+    }
+    // At 192 DPI the settings window is wider than a 1024 x 768 screen and
+    // its last column lies outside it.
+    EXPECT_GE(measured, 30);
+    std::printf("[ figures  ] %d captions measured at %u DPI\n", measured, view->dpi());
+}
+
 TEST_F(RenderTest, ColoursAreTheModelsAndFollowItsChanges) {
     open();
     EXPECT_EQ(background_of(control("CURRENT_BLOCK_TEXTBOX")), colorref(colours::black));
