@@ -6,12 +6,15 @@
 //   vqd-win-probe text TITLE CONTROL     the control's text
 //   vqd-win-probe focus TITLE            the name of the control that has the focus
 //   vqd-win-probe close TITLE            the window system's close command
+//   vqd-win-probe shell-forget           the shell drops the program's tray icon, as a restarting shell does
+//   vqd-win-probe shell-restarted        the message a shell sends when it has (re)started
 // Exit status 1 when the window or the control is not there (yet).
 #include "frontend/win32/window_view.h"
 #include "platform/win32/win32_text.h"
 #include "windows/main_window.h"
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <string>
@@ -28,6 +31,19 @@ HWND control_of(HWND window, const std::string& name) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::string(argv[1]) == "shell-forget") {
+        NOTIFYICONDATAW d{};
+        d.cbSize = sizeof d;
+        d.hWnd = FindWindowW(L"VQD_TRAY", nullptr);
+        d.uID = 1;
+        return d.hWnd && Shell_NotifyIconW(NIM_DELETE, &d) ? 0 : 1;
+    }
+    if (argc == 2 && std::string(argv[1]) == "shell-restarted") {
+        DWORD_PTR result = 0;
+        SendMessageTimeoutW(HWND_BROADCAST, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0, SMTO_ABORTIFHUNG, 5000,
+                            &result);
+        return 0;
+    }
     if (argc < 3) {
         std::fprintf(stderr, "usage: vqd-win-probe center|text TITLE CONTROL | focus|close TITLE\n");
         return 2;

@@ -4,6 +4,7 @@
 # window and the next one shows it again; a right click on the title band
 # opens the menu, whose "Extras..." opens the Extras window; the icon's
 # menu's "Quit" closes the program the normal way, which stores its position.
+# A shell that forgets the icon and announces its restart gets it back.
 #
 #   tray_test.sh VQ-DAZ-ER.exe vqd-win-probe.exe SHOT_DIR
 # Exits 77 (skipped) without a display, trayer, xdotool or import.
@@ -78,6 +79,19 @@ for _ in $(seq 1 20); do
     sleep 0.5
 done
 [ -n "$icon" ] || fail "no icon docked into the notification area"
+
+# Explorer restarting forgets every icon, then sends TaskbarCreated: the
+# icon is back within two seconds (at once on the message; a changed
+# tooltip at the next tick would also find it gone and add it again).
+panel_children() {
+    xwininfo -root -tree 2>/dev/null | awk '/"panel": \("panel" "trayer"\)/ {getline; print $1; exit}'
+}
+wine "$probe" shell-forget >/dev/null 2>&1 || fail "the probe could not remove the icon"
+for _ in $(seq 1 20); do [ "$(panel_children)" = 1 ] && break; sleep 0.25; done
+[ "$(panel_children)" = 1 ] || fail "the icon did not leave the notification area"
+wine "$probe" shell-restarted >/dev/null 2>&1
+for _ in $(seq 1 20); do [ "$(panel_children)" = 2 ] && break; sleep 0.1; done
+[ "$(panel_children)" = 2 ] || fail "TaskbarCreated did not bring the icon back"
 set -- $icon
 xdotool mousemove "$1" "$2"
 sleep 1.5

@@ -67,8 +67,12 @@ bool TrayIcon::add_or_modify() {
     d.hIcon = picture_ == TrayPicture::Cue ? cued_ : plain_;
     copy_text(d.szTip, tooltip_);
     // Where there is no notification area the shell refuses the icon; the
-    // next call tries again, so a shell that starts later still gets it.
-    shown_ = Shell_NotifyIconW(shown_ ? NIM_MODIFY : NIM_ADD, &d) != FALSE;
+    // next call tries again, so a shell that starts later still gets it. A
+    // shell may also hold the icon when we think it gone (TaskbarCreated
+    // comes on other occasions than a restart), or have lost it: the other
+    // command then does.
+    const DWORD first = shown_ ? NIM_MODIFY : NIM_ADD, second = shown_ ? NIM_ADD : NIM_MODIFY;
+    shown_ = Shell_NotifyIconW(first, &d) != FALSE || Shell_NotifyIconW(second, &d) != FALSE;
     return shown_;
 }
 
