@@ -30,19 +30,6 @@ Cues evaluate_cues(const NodeState& node, std::int64_t now, int stale_minutes) {
     return cues;
 }
 
-std::vector<std::string> cue_messages(const Cues& before, const Cues& after, int stale_minutes) {
-    std::vector<std::string> out;
-    if (before.stale_tip != after.stale_tip)
-        out.push_back(after.stale_tip ? "Stale tip: no new block for " + std::to_string(stale_minutes) + " min"
-                                      : "Tip moving again: a new block count arrived");
-    if (before.no_peers != after.no_peers)
-        out.push_back(after.no_peers ? "No peers: the node reports 0 connections" : "Peers back: the node has connections");
-    if (before.silent_client != after.silent_client)
-        out.push_back(after.silent_client ? "Silent client: a poll read an empty or non-numeric log"
-                                          : "Client answering again: the polls read numbers");
-    return out;
-}
-
 std::string age_text(std::int64_t ms) {
     const std::int64_t s = std::max<std::int64_t>(ms, 0) / 1000;
     if (s < 60) return std::to_string(s) + " s";

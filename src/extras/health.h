@@ -7,7 +7,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace vqd {
 
@@ -42,9 +41,6 @@ inline constexpr int kDefaultStaleMinutes = 30;
 // The cues at `now`. Stale tip counts from the later of the loop's start and
 // the last new block count, so a loop just started is never stale at once.
 Cues evaluate_cues(const NodeState& node, std::int64_t now, int stale_minutes);
-
-// One desktop message for each cue that came or went between two evaluations.
-std::vector<std::string> cue_messages(const Cues& before, const Cues& after, int stale_minutes);
 
 // "12 s", "5 min", "3 h 20 min".
 std::string age_text(std::int64_t ms);
