@@ -15,7 +15,9 @@
 #include <cerrno>
 #include <clocale>
 #include <csignal>
+#include <fstream>
 #include <regex>
+#include <thread>
 
 #include <pwd.h>
 #include <sys/mount.h>
@@ -198,6 +200,130 @@ TEST(PosixProcessCounter, SeesAClientByTheNameItWasStartedAs) {
     for (const auto& [name, running] : rows) EXPECT_EQ(counter.count(name), running) << name;
     for (const pid_t pid : children) ::kill(pid, SIGKILL);
     for (const pid_t pid : children) wait_exit(pid);
+}
+
+// One counter, ticking: the processes it has seen before and remembers.
+// A process it has already seen several times under one name, that then runs
+// another program (through a link named for the client), runs a script with
+// the interpreter it already runs (sh running dash: exe stays the same), or
+// renames itself, counts under its new name: at the next tick, or for the
+// rename, which nothing but comm shows, within 16 ticks.
+TEST(PosixProcessCounter, ARememberedProcessIsSeenUnderTheNameItTakesLater) {
+    TempDir dir;
+    Client client(dir);
+    client.configure("delay_ms=4000\n");
+    const std::string id = std::to_string(::getpid());
+    const std::string link = "vqx" + id, script = "vqy" + id, renamed = "vqr" + id;
+    fs::create_symlink(client.path(), client.folder / link);
+    put(client.folder / script, "#!/bin/sh\nsleep 4\n");
+    fs::permissions(client.folder / script, fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
+    const std::string link_path = (client.folder / link).string(), client_conf = "-conf=" + client.conf,
+                      exec_script = "read go; exec '" + (client.folder / script).string() + "'";
+    const std::string sh = "/bin/sh";
+
+    enum class Then { Exec, ShellExec, Rename };
+    const std::pair<Then, std::string> rows[] = {{Then::Exec, link}, {Then::ShellExec, script}, {Then::Rename, renamed}};
+    PosixProcessCounter counter;
+    for (const auto& [then, name] : rows) {
+        SCOPED_TRACE(name);
+        int go[2];
+        ASSERT_EQ(::pipe(go), 0);
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::setpgid(0, 0);  // the script's sleep ends with it
+            ::close(go[1]);
+            if (then == Then::ShellExec) {
+                ::dup2(go[0], 0);
+                ::execl(sh.c_str(), "sh", "-c", exec_script.c_str(), static_cast<char*>(nullptr));
+                ::_exit(127);
+            }
+            char byte;
+            if (::read(go[0], &byte, 1) != 1) ::_exit(1);
+            if (then == Then::Exec)
+                ::execl(link_path.c_str(), link_path.c_str(), client_conf.c_str(), "getblockcount",
+                        static_cast<char*>(nullptr));
+            ::prctl(PR_SET_NAME, name.c_str());
+            for (;;) ::pause();
+        }
+        ASSERT_GT(pid, 0);
+        ::close(go[0]);
+        for (int tick = 0; tick < 5; ++tick) {
+            EXPECT_EQ(counter.count(name), 0);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        ASSERT_EQ(::write(go[1], "\n", 1), 1);
+        ::close(go[1]);
+        const std::string comm = "/proc/" + std::to_string(pid) + "/comm";
+        ASSERT_TRUE(eventually([&] { return slurp(comm) == name + "\n"; }, std::chrono::seconds(3)));
+        if (then == Then::Rename) {
+            // Nothing but comm tells a rename: the counter reads every comm again now and then.
+            int ticks = 1;
+            while (counter.count(name) != 1 && ticks <= 16) ++ticks;
+            EXPECT_LE(ticks, 16);
+        } else {
+            EXPECT_EQ(counter.count(name), 1);  // at the first tick after
+        }
+        ::kill(-pid, SIGKILL);
+        wait_exit(pid);
+    }
+}
+
+// A process the counter counted, by the name it was started as or by its
+// program's file name, stops counting once it has ended and is a zombie.
+TEST(PosixProcessCounter, ACountedProcessNoLongerCountsAsAZombie) {
+    TempDir dir;
+    Client client(dir);
+    client.configure("delay_ms=4000\n");
+    const std::string link = "vqw" + std::to_string(::getpid());
+    fs::create_symlink(client.path(), client.folder / link);
+    const pid_t pid = spawn({(client.folder / link).string(), "-conf=" + client.conf, "getblockcount"});
+    ASSERT_GT(pid, 0);
+    PosixProcessCounter counter;
+    EXPECT_TRUE(eventually([&] { return counter.count(link) == 1 && counter.count(client.name) == 1; },
+                           std::chrono::seconds(2)));
+    for (int tick = 0; tick < 3; ++tick) counter.count(link);
+    ::kill(pid, SIGKILL);
+    ASSERT_TRUE(eventually([&] { return zombie_children() >= 1; }, std::chrono::seconds(2)));
+    EXPECT_EQ(counter.count(link), 0);
+    EXPECT_EQ(counter.count(client.name), 0);
+    wait_exit(pid);
+}
+
+// A PID the counter remembers as a zombie's, taken by a new process under the
+// same name: the new one counts. Root only (it sets the kernel's next PID).
+TEST(PosixProcessCounter, APidReusedByANewProcessIsNotTakenForTheOldOne) {
+    if (::geteuid() != 0) GTEST_SKIP() << "choosing the next PID needs root";
+    const std::string name = "vqp" + std::to_string(::getpid());
+    auto child = [&](bool live) {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::prctl(PR_SET_NAME, name.c_str());
+            if (!live) ::_exit(0);
+            for (;;) ::pause();
+        }
+        return pid;
+    };
+    PosixProcessCounter counter;
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        const pid_t zombie = child(false);
+        ASSERT_GT(zombie, 0);
+        ASSERT_TRUE(eventually([&] { return zombie_children() >= 1; }, std::chrono::seconds(2)));
+        EXPECT_EQ(counter.count(name), 0);
+        EXPECT_EQ(counter.count(name), 0);
+        wait_exit(zombie);
+        std::ofstream("/proc/sys/kernel/ns_last_pid") << zombie - 1;
+        const pid_t live = child(true);
+        ASSERT_GT(live, 0);
+        if (live == zombie) {  // else another process took the PID first: again
+            EXPECT_TRUE(eventually([&] { return counter.count(name) == 1; }, std::chrono::seconds(2)));
+            ::kill(live, SIGKILL);
+            wait_exit(live);
+            return;
+        }
+        ::kill(live, SIGKILL);
+        wait_exit(live);
+    }
+    GTEST_SKIP() << "the PID went to another process every time";
 }
 
 // The kernel answers EACCES, not ENOENT, for the program of a kernel thread

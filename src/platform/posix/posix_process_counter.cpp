@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <string_view>
+#include <unordered_map>
 #include <unistd.h>
 
 namespace vqd {
@@ -128,18 +129,17 @@ bool all_digits(const char* s) {
     return true;
 }
 
+// What a /proc/PID/stat says about a process.
+enum class Runs { Program, Nothing, Gone };
+
 // The tick runs once a second for weeks, over every process on the machine,
 // and on a virtual machine every system call into /proc costs microseconds:
 // files are opened relative to the open /proc folder, into buffers on the
-// stack, with no path built on the heap. Every process costs its comm and,
-// unless that already names the client, one readlinkat of its exe. Only a comm
-// that names the client (rare) pays for the stat that tells a kernel thread or
-// a zombie from a program, and, for a name comm holds cut, for the command line.
+// stack, with no path built on the heap.
 struct Scan {
     int proc_fd;
     char path[32];  // "PID/cmdline"; a PID has at most 10 digits
-    char comm[64];
-    char buffer[kArgumentsToLookAt * 4096 + 8];  // exe's target, stat, the first arguments
+    char buffer[kArgumentsToLookAt * 4096 + 8];  // exe's target, stat, comm, the first arguments
 
     bool set_path(const char* pid, const char* leaf) {
         const std::size_t pid_len = std::strlen(pid), leaf_len = std::strlen(leaf);
@@ -153,13 +153,13 @@ struct Scan {
     // Up to `size` bytes of /proc/PID/leaf; -1 when it cannot be read (the
     // process ended, or we may not look). comm and stat come whole from one
     // read; the command line may take several (`whole`).
-    ssize_t read(const char* pid, const char* leaf, char* into, std::size_t size, bool whole = false) {
+    ssize_t read(const char* pid, const char* leaf, std::size_t size, bool whole = false) {
         if (!set_path(pid, leaf)) return -1;
         const int fd = ::openat(proc_fd, path, O_RDONLY | O_CLOEXEC);
         if (fd < 0) return -1;
         std::size_t have = 0;
         while (have < size && (whole || have == 0)) {
-            const ssize_t n = ::read(fd, into + have, size - have);
+            const ssize_t n = ::read(fd, buffer + have, size - have);
             if (n < 0 && errno == EINTR) continue;
             if (n < 0) {
                 ::close(fd);
@@ -172,59 +172,55 @@ struct Scan {
         return static_cast<ssize_t>(have);
     }
 
-    bool counts(const char* pid, const Wanted& wanted) {
-        const ssize_t n = read(pid, "comm", comm, sizeof comm);
-        if (n <= 0) return false;  // ended while we looked
-        std::string_view name(comm, static_cast<std::size_t>(n));
+    // The name the process was started as; false when it has ended.
+    bool comm(const char* pid, std::string& into) {
+        const ssize_t n = read(pid, "comm", 64);
+        if (n <= 0) return false;
+        std::string_view name(buffer, static_cast<std::size_t>(n));
         if (name.back() == '\n') name.remove_suffix(1);
-        const bool cut = name.size() == kCommLength;
-        if (cut ? wanted.may_begin_with(name) : wanted.equals(name)) {
-            if (!runs_a_program(pid)) return false;
-            return !cut || exe_is(pid, wanted) || started_as(pid, wanted);
-        }
-        return exe_is(pid, wanted);
+        into.assign(name);
+        return true;
     }
 
-    // Not a kernel thread and not a zombie, from /proc/PID/stat:
+    // The target of /proc/PID/exe, or the reason there is none: a kernel
+    // thread, a zombie or a process that has ended has none (ENOENT), and
+    // another user's process is not ours to look at (EACCES).
+    int exe(const char* pid, std::string& into) {
+        if (!set_path(pid, "exe")) return ENAMETOOLONG;
+        const ssize_t n = ::readlinkat(proc_fd, path, buffer, sizeof buffer);
+        if (n < 0) return errno;
+        if (n == 0 || n == static_cast<ssize_t>(sizeof buffer)) return ENAMETOOLONG;
+        into.assign(buffer, static_cast<std::size_t>(n));
+        return 0;
+    }
+
+    // Whether it is a kernel thread or a zombie, from /proc/PID/stat:
     // "PID (comm) STATE PPID PGRP SESSION TTY TPGID FLAGS ...". A comm may hold
     // ") ", so the fields start after the last ')'.
-    bool runs_a_program(const char* pid) {
-        const ssize_t n = read(pid, "stat", buffer, 1024);
-        if (n <= 0) return false;
+    Runs runs(const char* pid) {
+        const ssize_t n = read(pid, "stat", 1024);
+        if (n <= 0) return Runs::Gone;
         const std::string_view stat(buffer, static_cast<std::size_t>(n));
         const auto close = stat.rfind(')');
-        if (close == std::string_view::npos || close + 3 > stat.size()) return false;
+        if (close == std::string_view::npos || close + 3 > stat.size()) return Runs::Gone;
         const char state = stat[close + 2];
-        if (state == 'Z' || state == 'X' || state == 'x') return false;
+        if (state == 'Z' || state == 'X' || state == 'x') return Runs::Nothing;
         std::size_t at = close + 3;
         for (int field = 0; field < 6; ++field) {  // to the space before FLAGS
             at = stat.find(' ', at);
-            if (at == std::string_view::npos) return false;
+            if (at == std::string_view::npos) return Runs::Gone;
             ++at;
         }
         unsigned long flags = 0;
-        if (std::from_chars(stat.data() + at, stat.data() + stat.size(), flags).ec != std::errc()) return false;
-        return (flags & kKernelThread) == 0;
-    }
-
-    // Whether the program the process runs has the wanted file name. A kernel
-    // thread, a zombie or a process that has ended has none (ENOENT), and
-    // another user's process is not ours to look at (EACCES): neither counts.
-    bool exe_is(const char* pid, const Wanted& wanted) {
-        if (!set_path(pid, "exe")) return false;
-        const ssize_t n = ::readlinkat(proc_fd, path, buffer, sizeof buffer);
-        if (n <= 0 || n == static_cast<ssize_t>(sizeof buffer)) return false;
-        std::string_view link(buffer, static_cast<std::size_t>(n));
-        // A program replaced on disk while it runs (an upgrade) is still itself.
-        if (link.size() > kDeleted.size() && link.ends_with(kDeleted)) link.remove_suffix(kDeleted.size());
-        return wanted.equals(base_name(link));
+        if (std::from_chars(stat.data() + at, stat.data() + stat.size(), flags).ec != std::errc()) return Runs::Gone;
+        return (flags & kKernelThread) ? Runs::Nothing : Runs::Program;
     }
 
     // Whether the process was started under the wanted name, by the file names
     // at the head of its command line: the program's own, or for a `#!` script
     // the script's, which follows the interpreter (and one interpreter option).
     bool started_as(const char* pid, const Wanted& wanted) {
-        const ssize_t n = read(pid, "cmdline", buffer, sizeof buffer, true);
+        const ssize_t n = read(pid, "cmdline", sizeof buffer, true);
         if (n <= 0) return false;
         std::string_view rest(buffer, static_cast<std::size_t>(n));
         for (int i = 0; i < kArgumentsToLookAt; ++i) {
@@ -237,7 +233,57 @@ struct Scan {
     }
 };
 
+// The file name of a program from exe's target. A program replaced on disk
+// while it runs (an upgrade) is still itself.
+std::string_view program_name(std::string_view target) {
+    if (target.size() > kDeleted.size() && target.ends_with(kDeleted)) target.remove_suffix(kDeleted.size());
+    return base_name(target);
+}
+
+// comm is the program's own file name (its first 15 bytes): no link, no
+// script, no rename.
+bool named_after_program(std::string_view comm, std::string_view target) {
+    const auto program = program_name(target);
+    return comm.size() == kCommLength ? program.starts_with(comm) : program == comm;
+}
+
 }  // namespace
+
+// What the last ticks found for each listed process, while it stays listed.
+// A process is known by its PID and the inode number /proc lists it with: a
+// new process under a reused PID gets a new inode (the old one went with the
+// process that ended), so it is never taken for the one before it, and the
+// number costs nothing, where the start time in stat would cost a read.
+//
+// Every tick reads each process's exe target (one readlinkat); a program of
+// its own (exec) changes it, and then comm is read again. comm alone can
+// change without it: a script run by the interpreter the process already
+// ran, a process that renames itself. So comm is read again too on the first
+// two ticks that see a process (past a fork's short wait for its exec), at
+// every tick for a process whose comm is not its program's name (scripts,
+// links, `sh` running dash: where that happens), and for the rest once in
+// kRecheckTicks ticks, spread over the PIDs. Kernel threads and zombies stay
+// what they are: once seen, they cost nothing while their PID stays listed.
+// Another user's process (EACCES) is known by its comm alone, as before.
+struct PosixProcessCounter::Memory {
+    static constexpr unsigned kRecheckTicks = 16;
+
+    struct Known {
+        ino_t inode = 0;
+        unsigned tick = 0;       // the last tick that listed it
+        unsigned looks = 0;      // ticks that read its comm with this exe
+        bool runs_nothing = false;  // kernel thread or zombie
+        int exe_error = 0;       // 0: `exe` holds the target
+        std::string exe;
+        std::string comm;
+    };
+
+    std::unordered_map<unsigned long, Known> known;
+    unsigned tick = 0;
+};
+
+PosixProcessCounter::PosixProcessCounter() : memory_(std::make_unique<Memory>()) {}
+PosixProcessCounter::~PosixProcessCounter() = default;
 
 bool PosixProcessCounter::matches(const std::string& wanted, const std::string& seen, bool seen_is_comm) {
     const Wanted name(wanted);
@@ -257,10 +303,62 @@ int PosixProcessCounter::count(const std::string& image_name) {
         throw PlatformError("count processes", image_name, std::strerror(error));
     }
     const Wanted wanted(image_name);
-    Scan scan{fd, {}, {}, {}};
+    Scan scan{fd, {}, {}};
+    Memory& memory = *memory_;
+    const unsigned tick = ++memory.tick;
     int found = 0;
-    while (const dirent* entry = ::readdir(proc.get()))
-        if (all_digits(entry->d_name) && scan.counts(entry->d_name, wanted)) ++found;
+    while (const dirent* entry = ::readdir(proc.get())) {
+        const char* pid = entry->d_name;
+        if (!all_digits(pid)) continue;
+        unsigned long number = 0;
+        std::from_chars(pid, pid + std::strlen(pid), number);
+        Memory::Known& p = memory.known[number];
+        const bool fresh = p.tick == 0 || p.inode != entry->d_ino || entry->d_ino == 0;
+        if (fresh) p = Memory::Known{entry->d_ino};
+        p.tick = tick;
+        if (p.runs_nothing) continue;
+
+        // What it runs, and whether comm must be read again.
+        bool read_comm = fresh || p.looks < 2;
+        if (p.exe_error == EACCES && !fresh) {
+            read_comm = true;  // another user's: comm is all we may see
+        } else {
+            std::string target;
+            const int error = scan.exe(pid, target);
+            if (error == ENOENT || (error == EACCES && fresh)) {
+                // A kernel thread or a zombie, another user's process, or gone.
+                const Runs runs = scan.runs(pid);
+                if (runs == Runs::Nothing) p.runs_nothing = true;
+                if (runs != Runs::Program) continue;
+            }
+            if (error != p.exe_error || target != p.exe) {
+                p.exe_error = error;
+                p.exe = std::move(target);
+                p.looks = 0;
+                read_comm = true;
+            }
+            if (error == 0 && !named_after_program(p.comm, p.exe)) read_comm = true;
+        }
+        if ((number + tick) % Memory::kRecheckTicks == 0) read_comm = true;
+        if (read_comm) {
+            if (!scan.comm(pid, p.comm)) continue;  // ended while we looked
+            ++p.looks;
+        }
+
+        const bool cut = p.comm.size() == kCommLength;
+        const bool by_program = p.exe_error == 0 && wanted.equals(program_name(p.exe));
+        if (cut ? wanted.may_begin_with(p.comm) : wanted.equals(p.comm)) {
+            // Only a name that may be the client's pays for this: a process
+            // that counted becomes a zombie when it ends.
+            const Runs runs = scan.runs(pid);
+            if (runs == Runs::Nothing) p.runs_nothing = true;
+            if (runs != Runs::Program) continue;
+            if (!cut || by_program || scan.started_as(pid, wanted)) ++found;
+        } else if (by_program) {
+            ++found;  // exe was read this tick: a zombie's would have failed
+        }
+    }
+    std::erase_if(memory.known, [&](const auto& entry) { return entry.second.tick != tick; });
     return found;
 }
 

@@ -13,12 +13,18 @@
 
 #include "platform/process_counter.h"
 
+#include <memory>
 #include <string>
 
 namespace vqd {
 
 class PosixProcessCounter final : public ProcessCounter {
 public:
+    PosixProcessCounter();
+    ~PosixProcessCounter() override;
+    PosixProcessCounter(const PosixProcessCounter&) = delete;
+    PosixProcessCounter& operator=(const PosixProcessCounter&) = delete;
+
     // Throws PlatformError when /proc cannot be read.
     int count(const std::string& image_name) override;
 
@@ -30,6 +36,11 @@ public:
 
     // Image names compared as Windows compares them (see above).
     static bool same_name(const std::string& a, const std::string& b);
+
+private:
+    // What earlier counts found, process by process (see the source).
+    struct Memory;
+    std::unique_ptr<Memory> memory_;
 };
 
 }  // namespace vqd
