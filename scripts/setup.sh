@@ -14,6 +14,7 @@ litecoind
 prometheus trayer
 locales-all x11-xserver-utils
 clang libclang-rt-14-dev
+desktop-file-utils dbus-daemon dbus-x11 python3-dbusmock python3-pyatspi at-spi2-core
 "
 
 missing=""
