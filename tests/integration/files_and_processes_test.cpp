@@ -206,8 +206,9 @@ TEST(PosixProcessCounter, SeesAClientByTheNameItWasStartedAs) {
 // A process it has already seen several times under one name, that then runs
 // another program (through a link named for the client), runs a script with
 // the interpreter it already runs (sh running dash: exe stays the same), or
-// renames itself, counts under its new name: at the next tick, or for the
-// rename, which nothing but comm shows, within 16 ticks.
+// renames itself, counts under its new name: the script at the next tick (sh
+// is not its program's name, so its comm is read at every tick), the others
+// within 16 ticks.
 TEST(PosixProcessCounter, ARememberedProcessIsSeenUnderTheNameItTakesLater) {
     TempDir dir;
     Client client(dir);
@@ -255,13 +256,13 @@ TEST(PosixProcessCounter, ARememberedProcessIsSeenUnderTheNameItTakesLater) {
         ::close(go[1]);
         const std::string comm = "/proc/" + std::to_string(pid) + "/comm";
         ASSERT_TRUE(eventually([&] { return slurp(comm) == name + "\n"; }, std::chrono::seconds(3)));
-        if (then == Then::Rename) {
-            // Nothing but comm tells a rename: the counter reads every comm again now and then.
+        if (then == Then::ShellExec) {
+            EXPECT_EQ(counter.count(name), 1);  // at the first tick after
+        } else {
+            // It ran its own program under its own name: looked at again within 16 ticks.
             int ticks = 1;
             while (counter.count(name) != 1 && ticks <= 16) ++ticks;
             EXPECT_LE(ticks, 16);
-        } else {
-            EXPECT_EQ(counter.count(name), 1);  // at the first tick after
         }
         ::kill(-pid, SIGKILL);
         wait_exit(pid);
@@ -269,8 +270,9 @@ TEST(PosixProcessCounter, ARememberedProcessIsSeenUnderTheNameItTakesLater) {
 }
 
 // A process the counter counted, by the name it was started as or by its
-// program's file name, stops counting once it has ended and is a zombie.
-TEST(PosixProcessCounter, ACountedProcessNoLongerCountsAsAZombie) {
+// program's file name, stops counting at the next tick once it has ended and
+// is a zombie, or once it runs another program.
+TEST(PosixProcessCounter, ACountedProcessStopsCountingWhenItEndsOrRunsAnotherProgram) {
     TempDir dir;
     Client client(dir);
     client.configure("delay_ms=4000\n");
@@ -287,6 +289,31 @@ TEST(PosixProcessCounter, ACountedProcessNoLongerCountsAsAZombie) {
     EXPECT_EQ(counter.count(link), 0);
     EXPECT_EQ(counter.count(client.name), 0);
     wait_exit(pid);
+
+    // A shell under its own name (a copy of it, not a link), which then runs sleep in its place.
+    const std::string shell = "vqe" + std::to_string(::getpid());
+    fs::copy_file("/bin/sh", client.folder / shell);
+    int go[2];
+    ASSERT_EQ(::pipe(go), 0);
+    const pid_t runner = ::fork();
+    if (runner == 0) {
+        ::dup2(go[0], 0);
+        ::close(go[1]);
+        const std::string path = (client.folder / shell).string();
+        ::execl(path.c_str(), shell.c_str(), "-c", "read go; exec sleep 4", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ASSERT_GT(runner, 0);
+    ::close(go[0]);
+    EXPECT_TRUE(eventually([&] { return counter.count(shell) == 1; }, std::chrono::seconds(2)));
+    for (int tick = 0; tick < 3; ++tick) EXPECT_EQ(counter.count(shell), 1);
+    ASSERT_EQ(::write(go[1], "\n", 1), 1);
+    ::close(go[1]);
+    const std::string comm = "/proc/" + std::to_string(runner) + "/comm";
+    ASSERT_TRUE(eventually([&] { return slurp(comm) == "sleep\n"; }, std::chrono::seconds(2)));
+    EXPECT_EQ(counter.count(shell), 0);
+    ::kill(runner, SIGKILL);
+    wait_exit(runner);
 }
 
 // A PID the counter remembers as a zombie's, taken by a new process under the

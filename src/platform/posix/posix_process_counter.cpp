@@ -255,23 +255,26 @@ bool named_after_program(std::string_view comm, std::string_view target) {
 // process that ended), so it is never taken for the one before it, and the
 // number costs nothing, where the start time in stat would cost a read.
 //
-// Every tick reads each process's exe target (one readlinkat); a program of
-// its own (exec) changes it, and then comm is read again. comm alone can
-// change without it: a script run by the interpreter the process already
-// ran, a process that renames itself. So comm is read again too on the first
-// two ticks that see a process (past a fork's short wait for its exec), at
-// every tick for a process whose comm is not its program's name (scripts,
-// links, `sh` running dash: where that happens), and for the rest once in
-// kRecheckTicks ticks, spread over the PIDs. Kernel threads and zombies stay
-// what they are: once seen, they cost nothing while their PID stays listed.
-// Another user's process (EACCES) is known by its comm alone, as before.
+// A process is looked at whole (its exe target, its comm) the first two
+// times a tick lists it (past a fork's short wait for its exec), whenever its
+// comm changed, and otherwise once in kRecheckTicks ticks, spread over the
+// PIDs; in between, a process whose comm is not its program's file name
+// (a script, a program started through a link, `sh` running dash, another
+// user's process whose program we may not see) has its comm read at every
+// tick, since that is where a name changes by itself. A process that runs its
+// own program under its own name changes only by running another program or
+// renaming itself: a tick that lists it costs nothing, and such a change is
+// seen within kRecheckTicks ticks (at once for what may count: it is looked at
+// whole at every tick). Kernel threads and zombies stay what they
+// are: once seen, they cost nothing while their PID stays listed. Whatever
+// may count (rare) is checked at every tick for having become a zombie.
 struct PosixProcessCounter::Memory {
     static constexpr unsigned kRecheckTicks = 16;
 
     struct Known {
         ino_t inode = 0;
         unsigned tick = 0;       // the last tick that listed it
-        unsigned looks = 0;      // ticks that read its comm with this exe
+        unsigned looks = 0;      // whole looks since it was first seen or last changed
         bool runs_nothing = false;  // kernel thread or zombie
         int exe_error = 0;       // 0: `exe` holds the target
         std::string exe;
@@ -318,11 +321,25 @@ int PosixProcessCounter::count(const std::string& image_name) {
         p.tick = tick;
         if (p.runs_nothing) continue;
 
-        // What it runs, and whether comm must be read again.
-        bool read_comm = fresh || p.looks < 2;
-        if (p.exe_error == EACCES && !fresh) {
-            read_comm = true;  // another user's: comm is all we may see
-        } else {
+        // A process seen for the first or second time, or whose turn it is
+        // (once in kRecheckTicks ticks, spread over the PIDs), is looked at
+        // whole; otherwise only where its comm may change by itself.
+        auto by_comm = [&] {
+            return p.comm.size() == kCommLength ? wanted.may_begin_with(p.comm) : wanted.equals(p.comm);
+        };
+        auto by_program = [&] { return p.exe_error == 0 && wanted.equals(program_name(p.exe)); };
+        // What counted (or may) is looked at whole at every tick: it may have
+        // run another program since.
+        bool look_exe =
+            fresh || p.looks < 2 || (number + tick) % Memory::kRecheckTicks == 0 || by_comm() || by_program();
+        bool comm_read = false;
+        if (!look_exe && (p.exe_error != 0 || !named_after_program(p.comm, p.exe))) {
+            const std::string before = p.comm;
+            if (!scan.comm(pid, p.comm)) continue;  // ended while we looked
+            comm_read = true;
+            if (p.comm != before) look_exe = true, p.looks = 0;
+        }
+        if (look_exe) {
             std::string target;
             const int error = scan.exe(pid, target);
             if (error == ENOENT || (error == EACCES && fresh)) {
@@ -335,28 +352,19 @@ int PosixProcessCounter::count(const std::string& image_name) {
                 p.exe_error = error;
                 p.exe = std::move(target);
                 p.looks = 0;
-                read_comm = true;
             }
-            if (error == 0 && !named_after_program(p.comm, p.exe)) read_comm = true;
-        }
-        if ((number + tick) % Memory::kRecheckTicks == 0) read_comm = true;
-        if (read_comm) {
-            if (!scan.comm(pid, p.comm)) continue;  // ended while we looked
+            if (!comm_read && !scan.comm(pid, p.comm)) continue;
             ++p.looks;
         }
 
-        const bool cut = p.comm.size() == kCommLength;
-        const bool by_program = p.exe_error == 0 && wanted.equals(program_name(p.exe));
-        if (cut ? wanted.may_begin_with(p.comm) : wanted.equals(p.comm)) {
-            // Only a name that may be the client's pays for this: a process
-            // that counted becomes a zombie when it ends.
-            const Runs runs = scan.runs(pid);
-            if (runs == Runs::Nothing) p.runs_nothing = true;
-            if (runs != Runs::Program) continue;
-            if (!cut || by_program || scan.started_as(pid, wanted)) ++found;
-        } else if (by_program) {
-            ++found;  // exe was read this tick: a zombie's would have failed
-        }
+        const bool named = by_comm(), runs_it = by_program();
+        if (!named && !runs_it) continue;
+        // Only a name that may be the client's pays for this: a process that
+        // counted becomes a zombie when it ends.
+        const Runs runs = scan.runs(pid);
+        if (runs == Runs::Nothing) p.runs_nothing = true;
+        if (runs != Runs::Program) continue;
+        if (runs_it || p.comm.size() != kCommLength || scan.started_as(pid, wanted)) ++found;
     }
     std::erase_if(memory.known, [&](const auto& entry) { return entry.second.tick != tick; });
     return found;
