@@ -1,7 +1,8 @@
 // The process watcher's cost against running pgrep as a process, side by
 // side, with the machine holding about N processes (idle children this
-// program starts and ends). Prints "name: value unit" lines; passes or fails
-// nothing.
+// program starts and ends): back to back (median of 200), and once a second
+// as the program ticks (median of 11, every cache gone cold meanwhile).
+// Prints "name: value unit" lines; passes or fails nothing.
 //
 //   vqd-bench-watcher NAME N...        e.g. vqd-bench-watcher vqd-test-cli 100 500 2000
 //   vqd-bench-watcher --hold N         start idle children up to N processes, wait for SIGTERM
@@ -17,6 +18,7 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <string>
+#include <thread>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -26,6 +28,7 @@ extern char** environ;
 namespace {
 
 constexpr int kRuns = 200;
+constexpr int kSpacedRuns = 11;
 
 int processes_on_machine() {
     DIR* proc = ::opendir("/proc");
@@ -64,9 +67,10 @@ double median(std::vector<double> v) {
 }
 
 template <class F>
-double median_us(F&& once) {
+double median_us(F&& once, int runs = kRuns, std::chrono::milliseconds apart = {}) {
     std::vector<double> times;
-    for (int i = 0; i < kRuns; ++i) {
+    for (int i = 0; i < runs; ++i) {
+        if (i > 0) std::this_thread::sleep_for(apart);
         const auto t0 = std::chrono::steady_clock::now();
         once();
         times.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - t0).count());
@@ -115,10 +119,13 @@ int main(int argc, char** argv) {
         const int seen = processes_on_machine();
         const int matches = counter.count(name);
         const double tick = median_us([&] { counter.count(name); });
+        // As the program ticks: once a second, every cache gone cold meanwhile.
+        const double spaced = median_us([&] { counter.count(name); }, kSpacedRuns, std::chrono::seconds(1));
         const double pgrep = median_us([&] { run_pgrep(name); });
         std::printf("watcher_%d_processes_on_machine: %d processes\n", target, seen);
         std::printf("watcher_%d_matching: %d processes\n", target, matches);
         std::printf("watcher_%d_tick: %.1f us\n", target, tick);
+        std::printf("watcher_%d_tick_once_a_second: %.1f us\n", target, spaced);
         std::printf("watcher_%d_pgrep: %.1f us\n", target, pgrep);
         std::printf("watcher_%d_ratio: %.1f x\n", target, pgrep / tick);
         std::printf("watcher_%d_tick_per_process: %.3f us\n", target, tick / seen);

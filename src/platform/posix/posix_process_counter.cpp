@@ -281,6 +281,7 @@ struct PosixProcessCounter::Memory {
         std::string comm;
     };
 
+    std::unique_ptr<DIR, int (*)(DIR*)> proc{nullptr, &::closedir};
     std::unordered_map<unsigned long, Known> known;
     unsigned tick = 0;
 };
@@ -297,20 +298,25 @@ bool PosixProcessCounter::same_name(const std::string& a, const std::string& b) 
 
 int PosixProcessCounter::count(const std::string& image_name) {
     if (image_name.empty()) return 0;
-    const int fd = ::open("/proc", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) throw PlatformError("count processes", image_name, std::strerror(errno));
-    std::unique_ptr<DIR, int (*)(DIR*)> proc(::fdopendir(fd), &::closedir);
-    if (!proc) {
-        const int error = errno;
-        ::close(fd);
-        throw PlatformError("count processes", image_name, std::strerror(error));
+    Memory& memory = *memory_;
+    // /proc stays open from tick to tick: each lists it again from the start.
+    if (memory.proc) {
+        ::rewinddir(memory.proc.get());
+    } else {
+        const int fd = ::open("/proc", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) throw PlatformError("count processes", image_name, std::strerror(errno));
+        memory.proc.reset(::fdopendir(fd));
+        if (!memory.proc) {
+            const int error = errno;
+            ::close(fd);
+            throw PlatformError("count processes", image_name, std::strerror(error));
+        }
     }
     const Wanted wanted(image_name);
-    Scan scan{fd, {}, {}};
-    Memory& memory = *memory_;
+    Scan scan{::dirfd(memory.proc.get()), {}, {}};
     const unsigned tick = ++memory.tick;
     int found = 0;
-    while (const dirent* entry = ::readdir(proc.get())) {
+    while (const dirent* entry = ::readdir(memory.proc.get())) {
         const char* pid = entry->d_name;
         if (!all_digits(pid)) continue;
         unsigned long number = 0;
