@@ -1,6 +1,8 @@
 #include "frontend/qt/tray.h"
 
 #include <QApplication>
+#include <QGuiApplication>
+#include <QMetaObject>
 #include <QPainter>
 #include <QPixmap>
 
@@ -50,12 +52,36 @@ TrayIcon::TrayIcon() {
         if (why == QSystemTrayIcon::Trigger) on_click(TrayClick::Primary);
         if (why == QSystemTrayIcon::DoubleClick) on_click(TrayClick::Double);
     });
+    // Asking whether a notification area exists costs a round trip to the X
+    // server while there is none, which once a second would wake the program
+    // for nothing. Qt's X11 support watches the area's selection and window
+    // and says when either changes (its native interface's
+    // systemTrayWindowChanged, which has no typed form to connect to); only
+    // then is the question asked again. Elsewhere it is asked at every show().
+    area_changed_.setSingleShot(true);
+    area_changed_.setInterval(0);
+    QObject::connect(&area_changed_, &QTimer::timeout, [this] { area_known_ = false; });
+    // The native interface derives from QObject alone (its first and only base).
+    if (auto* native = reinterpret_cast<QObject*>(QGuiApplication::platformNativeInterface());
+        native && native->metaObject()->indexOfSignal("systemTrayWindowChanged(QScreen*)") >= 0)
+        area_watch_ = QObject::connect(native, SIGNAL(systemTrayWindowChanged(QScreen*)), &area_changed_, SLOT(start()));
 }
 
-TrayIcon::~TrayIcon() { icon_.hide(); }
+TrayIcon::~TrayIcon() {
+    QObject::disconnect(area_watch_);
+    icon_.hide();
+}
+
+bool TrayIcon::area_available() {
+    if (!area_known_) {
+        area_ = QSystemTrayIcon::isSystemTrayAvailable();
+        area_known_ = static_cast<bool>(area_watch_);
+    }
+    return area_;
+}
 
 bool TrayIcon::show(TrayPicture picture, const std::string& tooltip) {
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+    if (!area_available()) {
         area_seen_ = false;
         if (icon_.isVisible()) icon_.hide();
         return false;

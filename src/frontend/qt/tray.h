@@ -9,6 +9,7 @@
 #include <QIcon>
 #include <QMenu>
 #include <QSystemTrayIcon>
+#include <QTimer>
 
 #include <string>
 
@@ -37,12 +38,19 @@ public:
 
 private:
     void rebuild_menu();
+    bool area_available();
 
     QSystemTrayIcon icon_;
     QMenu menu_;
     QIcon plain_, cued_;
     TrayPicture picture_ = TrayPicture::Plain;
     bool area_seen_ = false;
+    // Whether a notification area exists, as last asked; asked again only
+    // after the X server said the area's window came or went.
+    bool area_ = false;
+    bool area_known_ = false;
+    QMetaObject::Connection area_watch_;
+    QTimer area_changed_;
 };
 
 }  // namespace vqd::qt
