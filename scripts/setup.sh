@@ -6,7 +6,7 @@ set -eu
 PACKAGES="
 cmake make g++ pkg-config
 libgtest-dev googletest
-qt6-base-dev libsm-dev
+qt6-base-dev libsm-dev libxcb1-dev
 fonts-dejavu-core fonts-liberation
 xvfb xauth x11-utils xdotool imagemagick openbox
 g++-mingw-w64-x86-64-posix wine wine64
