@@ -37,7 +37,7 @@ run() {  # NAME CORPUS [libFuzzer options...]
     else
         status=1
         echo "$name: FAULT FOUND" >&2
-        grep -E -A12 '^broken|^==[0-9]+==ERROR|runtime error' "$work/$name/log" | head -40 >&2 || true
+        grep -a -E -A12 '^broken|^==[0-9]+==ERROR|runtime error' "$work/$name/log" | head -40 >&2 || true
         echo "inputs kept in $work/$name/found:" >&2
         ls "$work/$name/found" >&2
     fi

@@ -191,6 +191,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         bool skip = false;
         for (const auto& t : touched) skip = skip || t == key;
         for (const auto& e : before.entries) skip = skip || (header && e.key == key && e.line > edited_line);
+        // A header gone moves the keys below it into the section above, where
+        // a key of the same name further down wins over the one above it.
+        for (const auto& e : after.entries) skip = skip || (header && e.key == key && e.line > last);
         if (skip) continue;
         const auto it = after.keys.find(key);
         CHECK(it != after.keys.end() && it->second == value, edited);
