@@ -281,6 +281,9 @@ void WindowView::place_window() {
     SetWindowPos(hwnd_, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
     positioning_ = false;
     placed_at_ = {x, y};
+    // A window manager (Wine's X11 desktop) may move a window it is placing
+    // and put it back; the model tells those reports from the user's moves.
+    model_.shown_at(PixelPoint{x, y}, dpi_ / 1440.0);
     layout_controls();
 }
 
@@ -600,7 +603,7 @@ LRESULT WindowView::handle(UINT message, WPARAM wparam, LPARAM lparam) {
                 GetWindowRect(self, &r);
                 if (r.left != placed_at_.x || r.top != placed_at_.y) {
                     placed_at_ = {r.left, r.top};
-                    model_.set_position(px_to_twips(r.left, dpi_), px_to_twips(r.top, dpi_));
+                    model_.reported_at(PixelPoint{r.left, r.top});
                 }
             }
             break;
@@ -617,6 +620,7 @@ LRESULT WindowView::handle(UINT message, WPARAM wparam, LPARAM lparam) {
             positioning_ = false;
             placed_at_ = {suggested->left, suggested->top};
             model_.set_position(px_to_twips(suggested->left, dpi_), px_to_twips(suggested->top, dpi_));
+            model_.shown_at(PixelPoint{suggested->left, suggested->top}, dpi_ / 1440.0);
             update_status();  // measures the strip at the new size and places everything
             return 0;
         }
