@@ -318,7 +318,7 @@ TEST(PosixProcessCounter, ACountedProcessStopsCountingWhenItEndsOrRunsAnotherPro
 
 // A PID the counter remembers as a zombie's, taken by a new process under the
 // same name: the new one counts. Root only (it sets the kernel's next PID).
-TEST(PosixProcessCounter, APidReusedByANewProcessIsNotTakenForTheOldOne) {
+TEST(PosixProcessCounter, APidReusedByANewProcessIsNotTakenForTheOldOneAsRoot) {
     if (::geteuid() != 0) GTEST_SKIP() << "choosing the next PID needs root";
     const std::string name = "vqp" + std::to_string(::getpid());
     auto child = [&](bool live) {
