@@ -38,4 +38,14 @@ inline int utf8_sequence(std::string_view s) {
     return len;
 }
 
+// Whether all of `s` is well-formed UTF-8.
+inline bool is_utf8(std::string_view s) {
+    while (!s.empty()) {
+        const int n = utf8_sequence(s);
+        if (n < 0) return false;
+        s.remove_prefix(std::size_t(n));
+    }
+    return true;
+}
+
 }  // namespace vqd

@@ -100,7 +100,6 @@ private:
     Cues cues_;
     Announcer announcer_;
     int main_observer_ = 0;
-    std::uint64_t written_revision_ = 0;
     bool metrics_due_ = false;
     std::unique_ptr<ExtrasWindow> extras_;
 };

@@ -28,6 +28,24 @@ namespace {
 
 class RealInputTest : public GuiTest {
 protected:
+    // openbox on the test's display for the life of the object.
+    struct Openbox {
+        QProcess process;
+        // Nothing when it runs, else why not.
+        std::string start() {
+            process.start("openbox", {"--sm-disable"});
+            if (!process.waitForStarted(5000)) return "openbox could not be started";
+            QTest::qWait(1500);  // openbox takes the screen over
+            if (process.state() != QProcess::Running)
+                return "openbox did not start: " + process.readAllStandardError().toStdString();
+            return {};
+        }
+        ~Openbox() {
+            if (process.state() == QProcess::NotRunning) return;
+            process.terminate();
+            process.waitForFinished(5000);
+        }
+    };
     // A real click at the middle of a widget, made by another program.
     static void xdotool_click(QWidget* w, bool wait) {
         const QPoint p = w->mapToGlobal(w->rect().center());
@@ -133,13 +151,10 @@ class SettingsAboveTheMainWindow : public RealInputTest, public ::testing::WithP
 
 TEST_P(SettingsAboveTheMainWindow, ItsFieldsTakeRealInputAfterSeveralOnTopTicks) {
     if (QGuiApplication::platformName() != "xcb") GTEST_SKIP() << "needs an X server (run under xvfb-run)";
-    QProcess window_manager;
+    Openbox window_manager;
     if (GetParam()) {
-        window_manager.start("openbox", {"--sm-disable"});
-        ASSERT_TRUE(window_manager.waitForStarted(5000));
-        QTest::qWait(1500);  // openbox takes the screen over
-        ASSERT_EQ(window_manager.state(), QProcess::Running)
-            << "openbox did not start: " << window_manager.readAllStandardError().toStdString();
+        const std::string why_not = window_manager.start();
+        ASSERT_TRUE(why_not.empty()) << why_not;
     }
     store("AlwaysOnTopTimer_TICKBOX", "1");
     real_topmost = true;
@@ -156,10 +171,6 @@ TEST_P(SettingsAboveTheMainWindow, ItsFieldsTakeRealInputAfterSeveralOnTopTicks)
                                                                         : "realinput-settings-no-wm.png")});
     EXPECT_TRUE(typed) << "the settings field did not get the typing; it holds \""
                        << (*settings)["CONF_LOCATION_TEXTBOX"].text() << "\"";
-    if (GetParam()) {
-        window_manager.terminate();
-        window_manager.waitForFinished(5000);
-    }
 }
 
 INSTANTIATE_TEST_SUITE_P(WindowManager, SettingsAboveTheMainWindow, ::testing::Bool(),
@@ -177,13 +188,10 @@ TEST_P(OnTopTicks, SendNothingWhileTheWindowStaysOnTopAndRaiseItOnceCovered) {
 #ifndef VQD_HAVE_XCB
     GTEST_SKIP() << "built without libxcb";
 #else
-    QProcess window_manager;
+    Openbox window_manager;
     if (GetParam()) {
-        window_manager.start("openbox", {"--sm-disable"});
-        ASSERT_TRUE(window_manager.waitForStarted(5000));
-        QTest::qWait(1500);  // openbox takes the screen over
-        ASSERT_EQ(window_manager.state(), QProcess::Running)
-            << "openbox did not start: " << window_manager.readAllStandardError().toStdString();
+        const std::string why_not = window_manager.start();
+        ASSERT_TRUE(why_not.empty()) << why_not;
     }
     auto coloured = [](QWidget& w, QColor colour) {
         QPalette palette = w.palette();
@@ -223,10 +231,6 @@ TEST_P(OnTopTicks, SendNothingWhileTheWindowStaysOnTopAndRaiseItOnceCovered) {
     QProcess::execute("import", {"-window", "root", shot_path(GetParam() ? "realinput-on-top-openbox.png"
                                                                         : "realinput-on-top-no-wm.png")});
     EXPECT_TRUE(red) << "the covering window stayed on top";
-    if (GetParam()) {
-        window_manager.terminate();
-        window_manager.waitForFinished(5000);
-    }
 #endif
 }
 
@@ -278,11 +282,9 @@ TEST_F(RealInputTest, OnTwoMonitorsAWindowStoredBeyondThemOpensOnTheNearestAndKe
     for (const QScreen* s : screens)
         if (s->geometry().x() > 0) right = s->geometry();
     ASSERT_EQ(right, QRect(1024, 0, 1024, 768));
-    QProcess window_manager;
-    window_manager.start("openbox", {"--sm-disable"});
-    ASSERT_TRUE(window_manager.waitForStarted(5000));
-    QTest::qWait(1500);  // openbox takes the screen over
-    ASSERT_EQ(window_manager.state(), QProcess::Running) << "openbox did not start";
+    Openbox window_manager;
+    const std::string why_not = window_manager.start();
+    ASSERT_TRUE(why_not.empty()) << why_not;
     auto stored = [&](const char* key) { return std::stof(platform.store.value("VQ-DAZ-ER", key).value_or("-1")); };
 
     constexpr int kOpenings = 8;  // then one more, moved by the user
@@ -324,8 +326,6 @@ TEST_F(RealInputTest, OnTwoMonitorsAWindowStoredBeyondThemOpensOnTheNearestAndKe
         main.reset();
         QCoreApplication::processEvents();
     }
-    window_manager.terminate();
-    window_manager.waitForFinished(5000);
 }
 
 }  // namespace

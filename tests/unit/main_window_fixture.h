@@ -6,6 +6,7 @@
 #include "model/virtual_clock.h"
 #include "platform/fake/fakes.h"
 #include "windows/main_window.h"
+#include "windows/settings_window.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -99,6 +101,13 @@ protected:
     void click(std::string_view name) {
         main->post_click((*main)[name]);
         scheduler.run_due();
+    }
+    // The settings window, opened by a click on the Settings button.
+    SettingsWindow& open_settings() {
+        click("SETTINGS_BUTTON");
+        SettingsWindow* s = main->settings_window();
+        if (!s) throw std::logic_error("the settings window did not open");
+        return *s;
     }
     void advance(std::int64_t ms) { scheduler.advance(ms); }
     void advance_to(std::int64_t t) {

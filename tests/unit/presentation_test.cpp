@@ -26,15 +26,7 @@ TEST(OneLine, LineEndsAtTheEndGoAndThoseInsideShowAsOneBlankEach) {
     for (const auto& c : cases) EXPECT_EQ(one_line(c.in), c.shown) << c.in;
 }
 
-class Presentation : public MainWindowTest {
-protected:
-    SettingsWindow& open_settings() {
-        click("SETTINGS_BUTTON");
-        SettingsWindow* s = main->settings_window();
-        if (!s) throw std::logic_error("the settings window did not open");
-        return *s;
-    }
-};
+using Presentation = MainWindowTest;
 
 TEST_F(Presentation, TheStripShowsTheWindowsOwnFailuresElseItsModalOwnersWhileOpen) {
     start();

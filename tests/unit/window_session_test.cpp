@@ -11,15 +11,7 @@
 namespace vqd::test {
 namespace {
 
-class SessionTest : public MainWindowTest {
-protected:
-    SettingsWindow& open_settings() {
-        click("SETTINGS_BUTTON");
-        SettingsWindow* s = main->settings_window();
-        if (!s) throw std::logic_error("the settings window did not open");
-        return *s;
-    }
-};
+using SessionTest = MainWindowTest;
 
 TEST_F(SessionTest, TheSessionsEndClosesTheOpenSettingsAsCancelledThenSavesTheMainWindow) {
     configure_files();

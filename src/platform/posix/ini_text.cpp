@@ -50,15 +50,6 @@ void append_utf8(std::string& out, unsigned v) {
     }
 }
 
-bool is_utf8(std::string_view s) {
-    while (!s.empty()) {
-        const int n = utf8_sequence(s);
-        if (n < 0) return false;
-        s.remove_prefix(std::size_t(n));
-    }
-    return true;
-}
-
 // The bytes of @ByteArray(...): each character stands for the byte of its
 // code; QSettings turns anything past U+00FF (and text that is not UTF-8) into '?'.
 std::string latin1_of(std::string_view s) {

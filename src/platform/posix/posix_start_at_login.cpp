@@ -2,13 +2,13 @@
 
 #include "model/plain_text.h"
 #include "platform/failure.h"
+#include "platform/posix/posix_settings_store.h"
 #include "platform/posix/whole_file.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <pwd.h>
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,27 +20,8 @@ namespace {
 
 constexpr std::size_t kEntryReadLimit = 65536;  // far more than any entry holds
 
-std::string home_folder() {
-    const char* home = std::getenv("HOME");
-    if (home && home[0] == '/') return home;
-    if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) return pw->pw_dir;
-    return "/";
-}
-
-std::string autostart_folder() {
-    // An XDG variable that is empty or relative is to be ignored.
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    return (xdg && xdg[0] == '/' ? std::string(xdg) : home_folder() + "/.config") + "/autostart";
-}
-
-bool valid_utf8(std::string_view s) {
-    while (!s.empty()) {
-        const int n = utf8_sequence(s);
-        if (n < 0) return false;
-        s.remove_prefix(std::size_t(n));
-    }
-    return true;
-}
+// The session's start-up entries live beside the program's own settings folder.
+std::string autostart_folder() { return posix_config_folder("autostart"); }
 
 // A value of type string or localestring as the file holds it.
 std::string escape_value(const std::string& raw) {
@@ -242,7 +223,7 @@ void PosixStartAtLogin::set_enabled(bool on) {
         return;
     }
     // A desktop entry is UTF-8 throughout; a name or path that is not cannot be written as one.
-    if (!valid_utf8(section_) || !valid_utf8(program_))
+    if (!is_utf8(section_) || !is_utf8(program_))
         throw PlatformError("write start-up entry", path, "the program's name or path is not UTF-8 text");
     if (program_.empty() || program_.front() != '/')
         throw PlatformError("write start-up entry", path, "the program's own path is not known");
